@@ -1,0 +1,69 @@
+#include "console/report.h"
+
+#include <chrono>
+
+#include "console/dialogue.h"
+
+const char* const kDigitChars[63] = {
+    "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "a", "b", "c", "d", "e", "f",
+    "g", "h", "i", "j", "k", "l", "m", "n", "o", "p", "q", "r", "s", "t", "u", "v",
+    "w", "x", "y", "z", "A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K", "L",
+    "M", "N", "O", "P", "Q", "R", "S", "T", "U", "V", "W", "X", "Y", "Z", " ",
+};
+
+static const std::chrono::steady_clock::time_point kProgramStart = std::chrono::steady_clock::now();
+
+long clock_ms()
+{
+    const auto elapsed = std::chrono::steady_clock::now() - kProgramStart;
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
+
+void print_element_digits(int word, int d, int b, int offset)
+{
+    int digit[20];
+    for (int k = d - 1; k >= 0; --k) {
+        digit[k] = word % b + offset;
+        word /= b;
+    }
+    for (int k = 0; k < d; ++k) fputs(kDigitChars[digit[k]], g_out_file);
+}
+
+// Writes the integer part in the run's base and alphabet, as the fraction is.
+static void print_integer_part(double value, int b, int offset)
+{
+    long v = static_cast<long>(value);
+    if (v < 0) {
+        fputc('-', g_out_file);
+        v = -v;
+    }
+    char text[72];
+    int len = 0;
+    do {
+        text[len++] = kDigitChars[v % b + offset][0];
+        v /= b;
+    } while (v > 0);
+    while (len > 0) fputc(text[--len], g_out_file);
+}
+
+bool report_result(LongNum* pi, int ne, int d, int b, int offset, long t0, double err, FILE* con)
+{
+    g_carry_mode = 1;
+    ln_normalize(pi + 1, ne + 3);
+
+    const double t = (clock_ms() - t0) / 1000.0;
+    fprintf(con, "  Total Time= %f (s)  Rounding Error= %e \n", t, err);
+    fprintf(g_out_file, "  Total Time= %f (s)  Rounding Error= %e \n", t, err);
+
+    fputs("  Pi = ", g_out_file);
+    print_integer_part(pi[1], b, offset);
+    fputc('.', g_out_file);
+
+    const int w = 60 / d;
+    for (int i = 1; i <= ne; i += w) {
+        const int c = imin2(w, ne - i + 1);
+        fprintf(g_out_file, "\n %6d ", (i - 1) * d + 1);
+        for (int j = 1; j <= c; ++j) print_element_digits(static_cast<int>(pi[i + j]), d, b, offset);
+    }
+    return ferror(g_out_file) == 0;
+}
