@@ -1,0 +1,13 @@
+// The block computation: leaves, then a product tree merging them into the
+// exact integers P, Q and T of one DRM block.
+#pragma once
+
+// Merges pairs of adjacent n-word runs, starting at word 1 of blk_p, blk_q and
+// blk_t, into runs of 2n words in place: P = Pl Pr, Q = Ql Qr, T = Pl Tr + Qr Tl.
+// Uses the two 2n-word slots of scratch and fft_work. Returns the rounding error.
+double drm_merge_level(int n, int pairs);
+
+// P, Q and T of the fmt_size / 8 terms starting at drm_k, as LongNums of
+// fmt_size words in blk_p, blk_q and blk_t. Advances drm_k past the block.
+// Returns the largest rounding error of its products.
+double drm_block(int formula_index, int fmt_size);
