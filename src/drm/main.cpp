@@ -1,9 +1,8 @@
 #include <cstdio>
 
-#include "console/dialogue.h"
+#include "drm/driver.h"
 
 int main()
 {
-    RunParams params;
-    return run_dialogue(3, 270001, stdin, stdout, &params);
+    return drm_run(stdin, stdout);
 }

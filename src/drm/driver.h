@@ -1,0 +1,12 @@
+// The DRM driver: plans the steps, folds the blocks into the tail from the last
+// block to the first, applies the closing formula and reports.
+#pragma once
+#include <cstdio>
+
+// Number of DRM steps for d * ne digits of base b with a series whose terms
+// shrink by the factor convergence, in blocks of fmt_size / 8 terms.
+int drm_step_count(int ne, int d, int b, double convergence, int fmt_size);
+
+// One whole run: the dialogue on in and con, the computation, the report.
+// Returns the program's exit status.
+int drm_run(FILE* in, FILE* con);

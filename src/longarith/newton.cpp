@@ -1,0 +1,73 @@
+#include "longarith/newton.h"
+
+#include <cmath>
+
+#include "longarith/fmt.h"
+#include "longarith/linear.h"
+
+// The iterate starts with two correct words and every iteration doubles them:
+// ilog2(n) + 1 iterations at d = 2, 4, ..., n, n; the iterate grows to e words.
+
+double ln_reciprocal(const LongNum* x, LongNum* y, int n, LongNum* t, double* work)
+{
+    const double R = g_radix;
+    LongNum* t2 = t + 2 * n + 1;
+
+    y[0] = 1 - x[0];
+    const double v = R / (x[2] / R + x[1]);
+    y[1] = static_cast<int>(v);
+    y[2] = static_cast<int>((v - y[1]) * R);
+    words_fill(0, y + 3, n - 2);
+
+    double err = 0;
+    const int iterations = ilog2(n) + 1;
+    for (int it = 0, d = 2; it < iterations; ++it) {
+        const int e = imin2(n, 2 * d);
+        const double r1 = ln_mul(x, y, t, d, work);
+        ln_int_addsub(1, t, t2, 2 * d, -1);
+        const double r2 = ln_mul(y, t2, t, d, work);
+        err = dmax3(err, r1, r2);
+        ln_addsub(y, t, y, e, +1);
+        if (d < n) d *= 2;
+    }
+    return err;
+}
+
+double ln_divide(const LongNum* p, const LongNum* q, LongNum* out, int n, LongNum* t, double* work)
+{
+    const double r1 = ln_reciprocal(q, out, n, t, work);
+    const double r2 = ln_mul(p, out, t, n, work);
+    words_copy(t, out, n + 1);
+    return dmax2(r1, r2);
+}
+
+double ln_sqrt_int(int m, LongNum* y, int n, int flag, LongNum* t, double* work)
+{
+    const double R = g_radix;
+    LongNum* t2 = t + 2 * n + 1;
+
+    y[0] = 0;
+    const double v = R / std::sqrt(static_cast<double>(m));
+    y[1] = static_cast<int>(v);
+    y[2] = static_cast<int>((v - y[1]) * R);
+    words_fill(0, y + 3, n - 2);
+
+    double err = 0;
+    const int iterations = ilog2(n) + 1;
+    for (int it = 0, d = 2; it < iterations; ++it) {
+        const int e = imin2(n, 2 * d);
+        const double r1 = ln_mul(y, y, t, d, work);
+        ln_mul_int(t, m, t2, 2 * d);
+        ln_int_addsub(1, t2, t, 2 * d, -1);
+        const double r2 = ln_mul(y, t, t2, d, work);
+        ln_div_int(t2, 2, t, e);
+        err = dmax3(err, r1, r2);
+        ln_addsub(y, t, y, e, +1);
+        if (d < n) d *= 2;
+    }
+    if (flag >= 0) {
+        ln_mul_int(y, m, t, n);
+        words_copy(t, y, n + 1);
+    }
+    return err;
+}

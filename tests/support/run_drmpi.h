@@ -1,0 +1,23 @@
+// Runs the real drmpi executable with scripted answers in a fresh directory.
+#pragma once
+#include <string>
+
+struct DrmpiRun {
+    int status = -1;        // exit status, or -1 when it did not exit normally
+    std::string console;    // everything it wrote to standard output
+    std::string dir;        // the directory it ran in
+    bool file_exists = false;
+    std::string file;       // the output file, when file_name was given and exists
+};
+
+// A new empty directory under the system's temporary directory.
+std::string make_temp_dir();
+
+// Feeds answers to drmpi's standard input in dir (a fresh one when empty) and
+// reads back its console and the output file file_name (e.g. "RamnDRM1.txt").
+// shell_prefix is put in front of the command (e.g. "ulimit -f 10;").
+DrmpiRun run_drmpi(const std::string& answers, const std::string& file_name, std::string dir = "",
+                   const std::string& shell_prefix = "");
+
+// The whole content of a file; empty when it cannot be read.
+std::string read_file(const std::string& path);
