@@ -1,0 +1,457 @@
+// FMT multiplication: fmt_convolve and ln_mul against exact GMP products, the
+// honesty of the rounding error they return, and the weighted transform's
+// round trip. The transform's inner structure is not tested here, only what
+// its callers rely on.
+#include <gmp.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "longarith/fmt.h"
+#include "longarith/longnum.h"
+#include "longarith/mpz_words.h"
+
+namespace {
+
+// Radices of real runs: 26^4 (the largest), 10^5, 3^11, 62^3, 27^3.
+constexpr double kRadices[] = {456976.0, 100000.0, 177147.0, 238328.0, 19683.0};
+constexpr double kLargestRadix = 456976.0;
+constexpr int kLargestDefaultLog = 17;   // 2^18 is in fmt_large_test
+
+// Saves the radix globals before each test and restores them after it.
+class RadixFixture : public testing::Test {
+protected:
+    void TearDown() override
+    {
+        g_radix = saved_radix_;
+        g_carry_mode = saved_mode_;
+    }
+    static void use_radix(double radix, int carry_mode = -1)
+    {
+        g_radix = radix;
+        g_carry_mode = carry_mode;
+    }
+
+private:
+    double saved_radix_ = g_radix;
+    int saved_mode_ = g_carry_mode;
+};
+
+struct Product {
+    std::vector<double> out;
+    double err;
+};
+
+// a * b through fmt_convolve with fresh output and work areas.
+Product convolve(const std::vector<double>& a, const std::vector<double>& b)
+{
+    const int n = static_cast<int>(a.size());
+    Product p{std::vector<double>(2 * n), 0};
+    std::vector<double> work(6 * n);
+    p.err = fmt_convolve(a.data(), b.data(), p.out.data(), n, work.data());
+    return p;
+}
+
+Mpz exact_product(const std::vector<double>& a, const std::vector<double>& b, double radix)
+{
+    Mpz x = words_value(a, radix), y = words_value(b, radix), z;
+    mpz_mul(z.get(), x.get(), y.get());
+    return z;
+}
+
+// The 2n words are the exact product, balanced, and the first one (which
+// takes only the final carry) still fits the balanced range.
+testing::AssertionResult is_product(const std::vector<double>& out, const std::vector<double>& a,
+                                    const std::vector<double>& b, double radix)
+{
+    if (!(words_value(out, radix) == exact_product(a, b, radix)))
+        return testing::AssertionFailure() << "the words are not the product";
+    testing::AssertionResult balanced = balanced_words(out.data(), out.size(), radix);
+    if (!balanced) return balanced;
+    if (std::fabs(out[0]) > std::floor(radix / 2))
+        return testing::AssertionFailure() << "first word " << out[0] << " does not fit";
+    return testing::AssertionSuccess();
+}
+
+int repetitions(int n)
+{
+    if (n <= 64) return 20;
+    if (n <= 1024) return 6;
+    if (n <= 16384) return 2;
+    return 1;
+}
+
+std::vector<double> constant_words(int n, double w) { return std::vector<double>(n, w); }
+
+std::vector<double> alternating_words(int n, double w)
+{
+    std::vector<double> v(n);
+    for (int i = 0; i < n; ++i) v[i] = i % 2 ? -w : w;
+    return v;
+}
+
+// ---------------------------------------------------------------- worked cases
+
+using FmtWorked = RadixFixture;
+
+TEST_F(FmtWorked, TwoWordProduct)
+{
+    use_radix(100000.0);
+    const std::vector<double> a{0, 3}, b{0, 4};
+    const Product p = convolve(a, b);
+    EXPECT_EQ(p.out, (std::vector<double>{0, 0, 0, 12}));
+    EXPECT_LT(p.err, 0.5);
+}
+
+TEST_F(FmtWorked, NegativeWordsComeOutExact)
+{
+    use_radix(100000.0);
+    const std::vector<double> a{-2, 5, -7, 1}, b{3, -4, 0, 2};
+    const Product p = convolve(a, b);
+    EXPECT_EQ(p.out, (std::vector<double>{0, -6, 23, -41, 27, 6, -14, 2}));
+    EXPECT_LT(p.err, 0.5);
+}
+
+TEST_F(FmtWorked, OneTimesOneIsStrippedToExponentOne)
+{
+    use_radix(100000.0);
+    const std::vector<double> one{1, 1, 0};
+    std::vector<double> out(5, -9), work(12);
+    ln_mul(one.data(), one.data(), out.data(), 2, work.data());
+    EXPECT_EQ(out, (std::vector<double>{1, 1, 0, 0, 0}));
+
+    const std::vector<double> other = one;
+    std::vector<double> out2(5, -9);
+    ln_mul(one.data(), other.data(), out2.data(), 2, work.data());
+    EXPECT_EQ(out2, out);
+}
+
+// ------------------------------------------------- random products against GMP
+
+class FmtRandom : public RadixFixture, public testing::WithParamInterface<double> {};
+
+TEST_P(FmtRandom, ExactNormalizedProductAtEveryLength)
+{
+    const double radix = GetParam();
+    use_radix(radix);
+    std::mt19937_64 rng(static_cast<unsigned long>(radix) * 7919 + 1);
+    for (int lg = 1; lg <= kLargestDefaultLog; ++lg) {
+        const int n = 1 << lg;
+        double worst = 0;
+        for (int r = 0; r < repetitions(n); ++r) {
+            SCOPED_TRACE(testing::Message() << "R = " << radix << ", n = " << n << ", repetition " << r);
+            const std::vector<double> a = random_balanced(rng, n, radix);
+            const std::vector<double> b = random_balanced(rng, n, radix);
+            const std::vector<double> a0 = a, b0 = b;
+            const Product p = convolve(a, b);
+            ASSERT_TRUE(is_product(p.out, a, b, radix));
+            EXPECT_LT(p.err, 0.5);
+            EXPECT_EQ(a, a0);
+            EXPECT_EQ(b, b0);
+            worst = std::max(worst, p.err);
+        }
+        if (n >= 1024) std::printf("R = %6.0f  n = %6d  largest rounding error %.3g\n", radix, n, worst);
+    }
+}
+
+TEST_P(FmtRandom, SquaringThroughOneArrayEqualsProductOfCopies)
+{
+    const double radix = GetParam();
+    use_radix(radix);
+    std::mt19937_64 rng(static_cast<unsigned long>(radix) * 31 + 5);
+    for (int n : {2, 8, 64, 1024, 16384, 1 << kLargestDefaultLog}) {
+        SCOPED_TRACE(testing::Message() << "R = " << radix << ", n = " << n);
+        const std::vector<double> a = random_balanced(rng, n, radix);
+        const std::vector<double> copy = a;
+        std::vector<double> square(2 * n), work(6 * n);
+        const double err = fmt_convolve(a.data(), a.data(), square.data(), n, work.data());
+        const Product two = convolve(a, copy);
+        EXPECT_EQ(square, two.out);
+        EXPECT_LT(err, 0.5);
+        EXPECT_EQ(a, copy);
+        EXPECT_TRUE(is_product(square, a, a, radix));
+    }
+}
+
+TEST_P(FmtRandom, LeftoversInWorkAndOutputAreIgnored)
+{
+    const double radix = GetParam();
+    use_radix(radix);
+    std::mt19937_64 rng(static_cast<unsigned long>(radix) + 99);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    // One work area for all lengths, longest first, so shorter products find
+    // the remains of longer ones; a NaN left anywhere they read would show.
+    std::vector<double> work(6 * 4096, nan);
+    for (int n : {4096, 512, 16, 2}) {
+        SCOPED_TRACE(testing::Message() << "R = " << radix << ", n = " << n);
+        const std::vector<double> a = random_balanced(rng, n, radix);
+        const std::vector<double> b = random_balanced(rng, n, radix);
+        std::vector<double> out(2 * n, nan);
+        const double err = fmt_convolve(a.data(), b.data(), out.data(), n, work.data());
+        EXPECT_EQ(out, convolve(a, b).out);
+        EXPECT_LT(err, 0.5);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Radices, FmtRandom, testing::ValuesIn(kRadices),
+                         [](const testing::TestParamInfo<double>& info) {
+                             std::string name = "R";
+                             name += std::to_string(static_cast<long>(info.param));
+                             return name;
+                         });
+
+// In the non-negative carry mode the product comes out with words in [0, R-1].
+using FmtNonNegative = RadixFixture;
+
+TEST_F(FmtNonNegative, NonNegativeWordsGiveNonNegativeProduct)
+{
+    const double radix = 100000.0;
+    use_radix(radix, 1);
+    std::mt19937_64 rng(4242);
+    std::uniform_int_distribution<long> dist(0, static_cast<long>(radix) - 1);
+    for (int n = 2; n <= 1024; n *= 2) {
+        SCOPED_TRACE(testing::Message() << "n = " << n);
+        std::vector<double> a(n), b(n);
+        for (int i = 0; i < n; ++i) {
+            a[i] = static_cast<double>(dist(rng));
+            b[i] = static_cast<double>(dist(rng));
+        }
+        const Product p = convolve(a, b);
+        EXPECT_TRUE(words_value(p.out, radix) == exact_product(a, b, radix));
+        for (int m = 0; m < 2 * n; ++m) {
+            ASSERT_GE(p.out[m], 0) << "word " << m;
+            ASSERT_LE(p.out[m], radix - 1) << "word " << m;
+        }
+        EXPECT_LT(p.err, 0.5);
+    }
+}
+
+// ------------------------------------------------------------- rounding error
+
+using FmtRoundingError = RadixFixture;
+
+double random_error(std::mt19937_64& rng, int n, double radix, int products)
+{
+    double worst = 0;
+    for (int i = 0; i < products; ++i)
+        worst = std::max(worst, convolve(random_balanced(rng, n, radix), random_balanced(rng, n, radix)).err);
+    return worst;
+}
+
+TEST_F(FmtRoundingError, GrowsWithLengthAndWithRadix)
+{
+    std::mt19937_64 rng(777);
+    use_radix(kLargestRadix);
+    const double short_err = random_error(rng, 64, kLargestRadix, 3);
+    const double long_err = random_error(rng, 1 << kLargestDefaultLog, kLargestRadix, 1);
+    std::printf("R = 456976: n = 64 error %.3g, n = 131072 error %.3g\n", short_err, long_err);
+    EXPECT_GT(short_err, 0);
+    EXPECT_GT(long_err, short_err);
+    EXPECT_LT(long_err, 0.5);
+
+    const int n = 16384;
+    const double large_r = random_error(rng, n, kLargestRadix, 2);
+    use_radix(19683.0);
+    const double small_r = random_error(rng, n, 19683.0, 2);
+    std::printf("n = 16384: R = 456976 error %.3g, R = 19683 error %.3g\n", large_r, small_r);
+    EXPECT_GT(large_r, small_r);
+}
+
+// Words all at R/2, or alternating between +R/2 and -R/2, make every product
+// coefficient as large as it can be: the error must show it, well above what
+// random words of the same length give, and the product must stay exact.
+TEST_F(FmtRoundingError, ExtremeWordsRaiseItWellAboveRandomOnes)
+{
+    struct Case {
+        double radix;
+        int n;
+    };
+    std::mt19937_64 rng(31337);
+    for (const Case c : {Case{456976.0, 1024}, Case{456976.0, 4096}, Case{238328.0, 8192}, Case{100000.0, 65536},
+                         Case{19683.0, 65536}}) {
+        SCOPED_TRACE(testing::Message() << "R = " << c.radix << ", n = " << c.n);
+        use_radix(c.radix);
+        const double h = std::floor(c.radix / 2);
+        const double random = random_error(rng, c.n, c.radix, 3);
+        const std::vector<double> flat = constant_words(c.n, h);
+        const std::vector<double> alternating = alternating_words(c.n, h);
+        const Product flat_sq = convolve(flat, flat);
+        const Product alt_sq = convolve(alternating, alternating);
+        std::printf("R = %6.0f  n = %6d  random %.3g  all R/2 %.3g  alternating %.3g\n", c.radix, c.n, random,
+                    flat_sq.err, alt_sq.err);
+        EXPECT_GT(flat_sq.err, 4 * random);
+        EXPECT_GT(alt_sq.err, 4 * random);
+        EXPECT_LT(flat_sq.err, 0.5);
+        EXPECT_LT(alt_sq.err, 0.5);
+        EXPECT_TRUE(is_product(flat_sq.out, flat, flat, c.radix));
+        EXPECT_TRUE(is_product(alt_sq.out, alternating, alternating, c.radix));
+    }
+}
+
+// Pushed further, extreme words overwhelm double precision. Whatever the
+// length, a product that came out wrong must not claim an error below 0.5.
+TEST_F(FmtRoundingError, WrongProductsNeverReportLessThanHalf)
+{
+    for (double radix : {456976.0, 238328.0}) {
+        use_radix(radix);
+        const double h = std::floor(radix / 2);
+        for (int lg = 8; lg <= kLargestDefaultLog; ++lg) {
+            const int n = 1 << lg;
+            SCOPED_TRACE(testing::Message() << "R = " << radix << ", n = " << n);
+            for (const std::vector<double>& a : {constant_words(n, h), alternating_words(n, h)}) {
+                const Product p = convolve(a, a);
+                const bool exact = words_value(p.out, radix) == exact_product(a, a, radix);
+                if (lg % 3 == 2 || !exact)
+                    std::printf("R = %6.0f  n = %6d  %s  error %.3g  %s\n", radix, n,
+                                a[1] < 0 ? "alternating" : "all R/2    ", p.err, exact ? "exact" : "WRONG");
+                EXPECT_TRUE(exact || p.err >= 0.5) << "error " << p.err;
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------- ln_mul
+
+using LnMul = RadixFixture;
+
+// Value of a LongNum of n words as words_value(z + 1) * R^shift, shift = e - n.
+struct Scaled {
+    Mpz mantissa;
+    long shift;
+};
+
+Scaled longnum_value(const std::vector<double>& z, double radix)
+{
+    const long n = static_cast<long>(z.size()) - 1;
+    return {words_value(z.data() + 1, n, radix), static_cast<long>(z[0]) - n};
+}
+
+testing::AssertionResult same_value(const Scaled& x, const Scaled& y, double radix)
+{
+    const long low = std::min(x.shift, y.shift);
+    Mpz a = x.mantissa, b = y.mantissa, p;
+    mpz_ui_pow_ui(p.get(), static_cast<unsigned long>(radix), x.shift - low);
+    mpz_mul(a.get(), a.get(), p.get());
+    mpz_ui_pow_ui(p.get(), static_cast<unsigned long>(radix), y.shift - low);
+    mpz_mul(b.get(), b.get(), p.get());
+    if (a == b) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "values differ";
+}
+
+TEST_F(LnMul, RandomOperandsWithAnyExponent)
+{
+    std::mt19937_64 rng(2718);
+    for (double radix : {kLargestRadix, 100000.0, 19683.0}) {
+        use_radix(radix);
+        for (int n : {2, 4, 32, 512, 8192}) {
+            for (double ep : {-7.0, 0.0, 1.0, 3.0, static_cast<double>(n)}) {
+                const double eq = ep == 1.0 ? -2.0 : 5.0;
+                SCOPED_TRACE(testing::Message() << "R = " << radix << ", n = " << n << ", exponents " << ep << ", " << eq);
+                std::vector<double> p = random_balanced(rng, n + 1, radix), q = random_balanced(rng, n + 1, radix);
+                p[0] = ep;
+                q[0] = eq;
+                if (p[1] == 0) p[1] = 1;
+                if (q[1] == 0) q[1] = -1;
+                std::vector<double> out(2 * n + 1), work(6 * n);
+                const double err = ln_mul(p.data(), q.data(), out.data(), n, work.data());
+                EXPECT_LT(err, 0.5);
+
+                Scaled expected = longnum_value(p, radix);
+                const Scaled qv = longnum_value(q, radix);
+                mpz_mul(expected.mantissa.get(), expected.mantissa.get(), qv.mantissa.get());
+                expected.shift += qv.shift;
+                EXPECT_TRUE(same_value(longnum_value(out, radix), expected, radix));
+                EXPECT_NE(out[1], 0) << "not stripped";
+                EXPECT_TRUE(balanced_words(out.data() + 1, 2 * n, radix));
+                // Nonzero top words: at most two leading zero words of the product.
+                EXPECT_GE(out[0], ep + eq - 2);
+                EXPECT_LE(out[0], ep + eq);
+            }
+        }
+    }
+}
+
+// The exponents add; leading zero words of the product are stripped off.
+TEST_F(LnMul, ExponentsAddLessTheLeadingZeroWords)
+{
+    use_radix(100000.0);
+    struct Case {
+        std::vector<double> p, q;   // exponent word, then 4 words
+        std::vector<double> out;    // exponent word, then 8 words
+    };
+    const Case cases[] = {
+        // (50000 R^2) * (50000 R^2) = 25000 R^5: the carry fills the first word.
+        {{3, 50000, 0, 0, 0}, {3, 50000, 0, 0, 0}, {6, 25000, 0, 0, 0, 0, 0, 0, 0}},
+        // 2 * 3 with both units in the top word: one leading zero word.
+        {{1, 2, 0, 0, 0}, {1, 3, 0, 0, 0}, {1, 6, 0, 0, 0, 0, 0, 0, 0}},
+        // Units in the last words: the product 6 sits in the last word, seven zeros above it.
+        {{4, 0, 0, 0, 2}, {4, 0, 0, 0, 3}, {1, 6, 0, 0, 0, 0, 0, 0, 0}},
+        // Fractions: 0.5 * (-0.25 / R) = -0.125 / R with zero and negative exponents.
+        {{0, 50000, 0, 0, 0}, {-1, -25000, 0, 0, 0}, {-1, -12500, 0, 0, 0, 0, 0, 0, 0}},
+        // (R + 1)(R - 1) = R^2 - 1 = (1, 0, -1) in balanced words.
+        {{2, 1, 1, 0, 0}, {2, 1, -1, 0, 0}, {3, 1, 0, -1, 0, 0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "p top " << c.p[1] << ", q top " << c.q[1]);
+        std::vector<double> out(9, 7), work(24);
+        const double err = ln_mul(c.p.data(), c.q.data(), out.data(), 4, work.data());
+        EXPECT_EQ(out, c.out);
+        EXPECT_LT(err, 0.5);
+    }
+}
+
+TEST_F(LnMul, SquaringAndZero)
+{
+    const double radix = 238328.0;
+    use_radix(radix);
+    std::mt19937_64 rng(11);
+    const int n = 256;
+    std::vector<double> p = random_balanced(rng, n + 1, radix);
+    p[0] = 3;
+    const std::vector<double> copy = p;
+    std::vector<double> square(2 * n + 1), product(2 * n + 1), work(6 * n);
+    ln_mul(p.data(), p.data(), square.data(), n, work.data());
+    ln_mul(p.data(), copy.data(), product.data(), n, work.data());
+    EXPECT_EQ(square, product);
+
+    // Zero has no fixed exponent after a strip; its words are all zero.
+    std::vector<double> zero(n + 1, 0.0);
+    zero[0] = 2;
+    ln_mul(zero.data(), p.data(), product.data(), n, work.data());
+    for (int j = 1; j <= 2 * n; ++j) ASSERT_EQ(product[j], 0) << "word " << j;
+}
+
+// ------------------------------------------------------- weighted transform
+
+using FftTransform = RadixFixture;
+
+TEST_F(FftTransform, ForwardThenInverseGivesBackTheInput)
+{
+    std::mt19937_64 rng(1618);
+    std::uniform_real_distribution<double> dist(-kLargestRadix / 2, kLargestRadix / 2);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (int lg = 1; lg <= kLargestDefaultLog; ++lg) {
+        const int n = 1 << lg;
+        SCOPED_TRACE(testing::Message() << "n = " << n);
+        std::vector<double> x(2 * n), scratch(4 * n, nan);
+        for (double& v : x) v = std::round(dist(rng));
+        const std::vector<double> input = x;
+        fft_transform(x.data(), n, 0, scratch.data());
+        double moved = 0;
+        for (int i = 0; i < 2 * n; ++i) moved = std::max(moved, std::fabs(x[i] - input[i]));
+        EXPECT_GT(moved, 1.0) << "the forward transform left the data as it was";
+        fft_transform(x.data(), n, 1, scratch.data());
+        double worst = 0;
+        for (int i = 0; i < 2 * n; ++i) worst = std::max(worst, std::fabs(x[i] - input[i]));
+        // Far below the 0.5 that would change a rounded word.
+        EXPECT_LT(worst, 1e-6) << "largest deviation " << worst;
+    }
+}
+
+}  // namespace

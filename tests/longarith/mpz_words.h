@@ -1,0 +1,136 @@
+// Test helpers shared by the multiplication and block tests: word vectors as
+// GMP integers, random balanced words, and a guard for the radix globals.
+#pragma once
+
+#include <gmp.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstddef>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "longarith/longnum.h"
+
+// An mpz_t that frees itself.
+class Mpz {
+public:
+    Mpz() { mpz_init(v_); }
+    explicit Mpz(long x) { mpz_init_set_si(v_, x); }
+    Mpz(const Mpz& o) { mpz_init_set(v_, o.v_); }
+    Mpz& operator=(const Mpz& o)
+    {
+        mpz_set(v_, o.v_);
+        return *this;
+    }
+    ~Mpz() { mpz_clear(v_); }
+    mpz_ptr get() { return v_; }
+    mpz_srcptr get() const { return v_; }
+    std::string str() const
+    {
+        std::vector<char> buf(mpz_sizeinbase(v_, 10) + 2);
+        mpz_get_str(buf.data(), 10, v_);
+        return buf.data();
+    }
+    friend bool operator==(const Mpz& a, const Mpz& b) { return mpz_cmp(a.v_, b.v_) == 0; }
+
+private:
+    mpz_t v_;
+};
+
+// Sets g_radix and g_carry_mode for the life of the object, then restores them.
+class RadixGuard {
+public:
+    RadixGuard(double radix, int carry_mode = -1) : radix_(g_radix), mode_(g_carry_mode)
+    {
+        g_radix = radix;
+        g_carry_mode = carry_mode;
+    }
+    ~RadixGuard()
+    {
+        g_radix = radix_;
+        g_carry_mode = mode_;
+    }
+    RadixGuard(const RadixGuard&) = delete;
+    RadixGuard& operator=(const RadixGuard&) = delete;
+
+private:
+    double radix_;
+    int mode_;
+};
+
+namespace mpz_words_detail {
+
+inline void horner(mpz_ptr out, const double* v, size_t len, unsigned long radix)
+{
+    mpz_set_ui(out, 0);
+    for (size_t i = 0; i < len; ++i) {
+        mpz_mul_ui(out, out, radix);
+        const double w = v[i];
+        if (w >= 0) mpz_add_ui(out, out, static_cast<unsigned long>(w));
+        else mpz_sub_ui(out, out, static_cast<unsigned long>(-w));
+    }
+}
+
+inline void split(mpz_ptr out, const double* v, size_t len, unsigned long radix, std::map<size_t, Mpz>& powers)
+{
+    if (len <= 64) {
+        horner(out, v, len, radix);
+        return;
+    }
+    const size_t low = len / 2;
+    const size_t high = len - low;
+    auto it = powers.find(low);
+    if (it == powers.end()) {
+        Mpz p;
+        mpz_ui_pow_ui(p.get(), radix, low);
+        it = powers.emplace(low, p).first;
+    }
+    Mpz lower;
+    split(out, v, high, radix, powers);
+    split(lower.get(), v + high, low, radix, powers);
+    mpz_mul(out, out, it->second.get());
+    mpz_add(out, out, lower.get());
+}
+
+}  // namespace mpz_words_detail
+
+// The integer sum v[i] * R^(len - 1 - i) of a word vector (words whole, of
+// either sign, any size below 2^53). Splits in halves, so long vectors are cheap.
+inline Mpz words_value(const double* v, size_t len, double radix)
+{
+    Mpz out;
+    std::map<size_t, Mpz> powers;
+    mpz_words_detail::split(out.get(), v, len, static_cast<unsigned long>(radix), powers);
+    return out;
+}
+
+inline Mpz words_value(const std::vector<double>& v, double radix) { return words_value(v.data(), v.size(), radix); }
+
+// len words drawn uniformly from the balanced range: [-R/2, R/2] for even R,
+// [-(R-1)/2, (R-1)/2] for odd R.
+inline std::vector<double> random_balanced(std::mt19937_64& rng, size_t len, double radix)
+{
+    const long h = static_cast<long>(radix) / 2;
+    std::uniform_int_distribution<long> dist(-h, h);
+    std::vector<double> v(len);
+    for (double& w : v) w = static_cast<double>(dist(rng));
+    return v;
+}
+
+// Every word is whole, and every word but the first lies in the balanced
+// range of the radix (the first takes the final carry and is not reduced).
+inline testing::AssertionResult balanced_words(const double* v, size_t len, double radix)
+{
+    const double h = std::floor(radix / 2);
+    for (size_t i = 0; i < len; ++i) {
+        if (v[i] != std::floor(v[i]))
+            return testing::AssertionFailure() << "word " << i << " = " << v[i] << " is not whole";
+        if (i > 0 && std::fabs(v[i]) > h)
+            return testing::AssertionFailure() << "word " << i << " = " << v[i] << " is outside [-" << h << ", " << h
+                                               << "]";
+    }
+    return testing::AssertionSuccess();
+}
