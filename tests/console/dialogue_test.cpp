@@ -50,6 +50,14 @@ std::string file_header(int id, long long pi_decimal, long long fmt, int base, i
     return " ** Pi Computation by " + title + " ** \n" + header_lines_2_3(id, pi_decimal, fmt, base, d);
 }
 
+// Answers as one line of text, for test names.
+std::string escaped(const std::string& s)
+{
+    std::string t;
+    for (char ch : s) t += ch == '\n' ? "\\n" : ch == '\t' ? "\\t" : ch == '\r' ? "\\r" : std::string(1, ch);
+    return t;
+}
+
 bool ends_with(const std::string& s, const std::string& tail)
 {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
@@ -253,9 +261,11 @@ struct SizeCase {
     int fmt;
 };
 
-class FmtSize : public Dialogue, public testing::WithParamInterface<SizeCase> {};
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << "NE=" << c.ne; }
 
-TEST_P(FmtSize, SmallestPowerOfTwoAtLeastNePlus4)
+class DialogueFmtSize : public Dialogue, public testing::WithParamInterface<SizeCase> {};
+
+TEST_P(DialogueFmtSize, SmallestPowerOfTwoAtLeastNePlus4)
 {
     const SizeCase c = GetParam();
     // Base 10 has 5 digits a word: N = 5 NE - 4 and N = 5 NE both give NE words.
@@ -270,7 +280,7 @@ TEST_P(FmtSize, SmallestPowerOfTwoAtLeastNePlus4)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Boundaries, FmtSize,
+INSTANTIATE_TEST_SUITE_P(Boundaries, DialogueFmtSize,
                          testing::Values(SizeCase{1, 8}, SizeCase{2, 8}, SizeCase{3, 8}, SizeCase{4, 8},
                                          SizeCase{5, 16}, SizeCase{12, 16}, SizeCase{13, 32}, SizeCase{200, 256},
                                          SizeCase{201, 256}, SizeCase{252, 256}, SizeCase{253, 512},
@@ -299,9 +309,11 @@ struct BaseCase {
     int base;   // after validation
 };
 
-class BaseFallback : public Dialogue, public testing::WithParamInterface<BaseCase> {};
+void PrintTo(const BaseCase& c, std::ostream* os) { *os << "base " << c.base_answer << " alphabet " << c.alphabet; }
 
-TEST_P(BaseFallback, OutOfRangeBecomes26)
+class DialogueBaseFallback : public Dialogue, public testing::WithParamInterface<BaseCase> {};
+
+TEST_P(DialogueBaseFallback, OutOfRangeBecomes26)
 {
     const BaseCase c = GetParam();
     const Result r = run(c.base_answer + " " + std::to_string(c.alphabet) + " 1 100");
@@ -317,7 +329,7 @@ TEST_P(BaseFallback, OutOfRangeBecomes26)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Answers, BaseFallback,
+    Answers, DialogueBaseFallback,
     testing::Values(BaseCase{"2", 0, 26}, BaseCase{"63", 0, 26}, BaseCase{"53", 1, 26}, BaseCase{"62", 0, 62},
                     BaseCase{"52", 1, 52}, BaseCase{"53", 0, 53}, BaseCase{"3", 1, 3}, BaseCase{"3", 0, 3},
                     BaseCase{"0", 0, 26}, BaseCase{"-5", 0, 26}, BaseCase{"99", 0, 26}, BaseCase{"99", 1, 26},
@@ -378,9 +390,11 @@ struct RowCase {
     int id;
 };
 
-class MethodRowTest : public Dialogue, public testing::WithParamInterface<RowCase> {};
+void PrintTo(const RowCase& c, std::ostream* os) { *os << "row " << c.method_index << " ID " << c.id_answer; }
 
-TEST_P(MethodRowTest, TextsIdsAndFileName)
+class DialogueMethodRow : public Dialogue, public testing::WithParamInterface<RowCase> {};
+
+TEST_P(DialogueMethodRow, TextsIdsAndFileName)
 {
     const RowCase c = GetParam();
     const Result r = run("10 0 " + c.id_answer + " 100", c.method_index);
@@ -400,7 +414,7 @@ const std::string kRamnPrompt = " Type In ID, (ID=1,2,3)     ";
 const std::string kRamnList = " 1;Chudnovsky, 2;Fast-Ramanujan 3;Free-Sqrt        ";
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, MethodRowTest,
+    Rows, DialogueMethodRow,
     testing::Values(RowCase{0, "5", kAtanPrompt, kAtanList, "AtanORG5.txt", "Atan Original", 5},
                     RowCase{0, "6", kAtanPrompt, kAtanList, "AtanORG1.txt", "Atan Original", 1},
                     RowCase{1, "1", kAgmPrompt, kAgmList, "AGM-2nd1.txt", "AGM Gauss-Legendre", 1},
@@ -530,9 +544,9 @@ TEST_F(Dialogue, NBelowOneStopsBeforeTheHeader)
 
 // Unreadable answers: the whole token is consumed, the answer takes its
 // fallback (base 26, alphabet 0, ID 1, N 0) and the next answer is read normally.
-class Unreadable : public Dialogue, public testing::WithParamInterface<std::string> {};
+class DialogueUnreadable : public Dialogue, public testing::WithParamInterface<std::string> {};
 
-TEST_P(Unreadable, BaseFallsBackTo26)
+TEST_P(DialogueUnreadable, BaseFallsBackTo26)
 {
     const Result r = run(GetParam() + " 1 2 100");
     ASSERT_EQ(r.status, 0) << r.console;
@@ -541,7 +555,7 @@ TEST_P(Unreadable, BaseFallsBackTo26)
     EXPECT_EQ(files(), std::vector<std::string>{"RamnDRM2.txt"});
 }
 
-TEST_P(Unreadable, AlphabetFallsBackTo0)
+TEST_P(DialogueUnreadable, AlphabetFallsBackTo0)
 {
     const Result r = run("62 " + GetParam() + " 2 100");
     ASSERT_EQ(r.status, 0) << r.console;
@@ -550,7 +564,7 @@ TEST_P(Unreadable, AlphabetFallsBackTo0)
     EXPECT_EQ(r.console, prompts(62) + console_header(2, 102, 64, 62, 3));
 }
 
-TEST_P(Unreadable, IdFallsBackTo1)
+TEST_P(DialogueUnreadable, IdFallsBackTo1)
 {
     const Result r = run("10 0 " + GetParam() + " 100");
     ASSERT_EQ(r.status, 0) << r.console;
@@ -558,7 +572,7 @@ TEST_P(Unreadable, IdFallsBackTo1)
     EXPECT_EQ(files(), std::vector<std::string>{"RamnDRM1.txt"});
 }
 
-TEST_P(Unreadable, NCountsAsZero)
+TEST_P(DialogueUnreadable, NCountsAsZero)
 {
     const Result r = run("10 0 2 " + GetParam() + " 100");
     EXPECT_EQ(r.status, 1);
@@ -566,7 +580,7 @@ TEST_P(Unreadable, NCountsAsZero)
     EXPECT_EQ(file("RamnDRM2.txt"), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Tokens, Unreadable,
+INSTANTIATE_TEST_SUITE_P(Tokens, DialogueUnreadable,
                          testing::Values("abc", "1e3", "12x", "99999999999", "-99999999999", "2147483648",
                                          "-2147483649", "+", "-", "0x1A", "1.5", "--5", "+-5", "5-", "x12",
                                          "12,000"));
@@ -639,9 +653,16 @@ struct ReadCase {
     int value;   // when ok
 };
 
-class ReadInt : public testing::TestWithParam<ReadCase> {};
+void PrintTo(const ReadCase& c, std::ostream* os)
+{
+    *os << '"' << (c.input.size() > 24 ? c.input.substr(0, 8) + "..." + std::to_string(c.input.size()) + " chars"
+                                       : escaped(c.input))
+        << '"';
+}
 
-TEST_P(ReadInt, OneToken)
+class DialogueReadInt : public testing::TestWithParam<ReadCase> {};
+
+TEST_P(DialogueReadInt, OneToken)
 {
     const ReadCase& c = GetParam();
     FILE* in = tmpfile();
@@ -654,7 +675,7 @@ TEST_P(ReadInt, OneToken)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Tokens, ReadInt,
+    Tokens, DialogueReadInt,
     testing::Values(ReadCase{"5", true, 5}, ReadCase{"+5", true, 5}, ReadCase{"-0", true, 0},
                     ReadCase{"+0", true, 0}, ReadCase{"007", true, 7}, ReadCase{"-007", true, -7},
                     ReadCase{"  \n\t 42\n", true, 42}, ReadCase{"2147483647", true, INT_MAX},
@@ -683,7 +704,7 @@ std::vector<std::pair<bool, int>> read_all(const std::string& input, int reads)
     return got;
 }
 
-TEST(ReadIntSequence, ABadTokenIsConsumedWhole)
+TEST(DialogueReadIntSequence, ABadTokenIsConsumedWhole)
 {
     using P = std::vector<std::pair<bool, int>>;
     EXPECT_EQ(read_all("abc 42\n", 3), (P{{false, -1}, {true, 42}, {false, -1}}));

@@ -152,9 +152,14 @@ struct LayoutCase {
     std::vector<int> counts;
 };
 
-class Lines : public Report, public testing::WithParamInterface<LayoutCase> {};
+void PrintTo(const LayoutCase& c, std::ostream* os)
+{
+    *os << "base " << c.base << " offset " << c.offset << " NE " << c.ne;
+}
 
-TEST_P(Lines, LabelsCountsAndDigitsOfPi)
+class ReportLines : public Report, public testing::WithParamInterface<LayoutCase> {};
+
+TEST_P(ReportLines, LabelsCountsAndDigitsOfPi)
 {
     const LayoutCase& c = GetParam();
     std::vector<double> pi = balanced_pi(c.base, c.ne);
@@ -173,7 +178,7 @@ TEST_P(Lines, LabelsCountsAndDigitsOfPi)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Bases, Lines,
+    Bases, ReportLines,
     testing::Values(LayoutCase{10, 0, 20, {1, 61}, {60, 40}},               // N = 100
                     LayoutCase{10, 0, 24, {1, 61}, {60, 60}},               // two full lines, no empty third
                     LayoutCase{10, 0, 25, {1, 61, 121}, {60, 60, 5}},

@@ -19,7 +19,7 @@ constexpr int kNonNegative = 1;
 
 // Every test that normalizes sets the radix and the carry mode; both are
 // globals that the rest of the program reads, so they are put back afterwards.
-class WithRadix : public testing::Test {
+class LongNumRadix : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -58,9 +58,14 @@ struct NormalizeCase {
     std::vector<double> out;
 };
 
-class Normalize : public WithRadix, public testing::WithParamInterface<NormalizeCase> {};
+void PrintTo(const NormalizeCase& c, std::ostream* os)
+{
+    *os << "R=" << static_cast<long>(c.radix) << " mode " << c.mode << " " << show(c.in);
+}
 
-TEST_P(Normalize, GivesTheNormalForm)
+class LnNormalize : public LongNumRadix, public testing::WithParamInterface<NormalizeCase> {};
+
+TEST_P(LnNormalize, GivesTheNormalForm)
 {
     const NormalizeCase& c = GetParam();
     EXPECT_EQ(normalized(c.in, c.radix, c.mode), c.out) << "from " << show(c.in) << " with R = " << c.radix
@@ -68,7 +73,7 @@ TEST_P(Normalize, GivesTheNormalForm)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Balanced, Normalize,
+    Balanced, LnNormalize,
     testing::Values(
         // R/2 is a legal balanced word and stays; one more goes negative.
         NormalizeCase{1e5, kBalanced, {0, 3, 150000}, {0, 4, 50000}},
@@ -93,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
         NormalizeCase{262144, kBalanced, {0, 131072, 131073}, {1, 131073 - 262144, 131073 - 262144}}));
 
 INSTANTIATE_TEST_SUITE_P(
-    NonNegative, Normalize,
+    NonNegative, LnNormalize,
     testing::Values(NormalizeCase{1e5, kNonNegative, {0, 5, -49999}, {0, 4, 50001}},
                     // The borrow runs through zero words.
                     NormalizeCase{1e5, kNonNegative, {1, 0, -1}, {0, 99999, 99999}},
@@ -112,16 +117,16 @@ INSTANTIATE_TEST_SUITE_P(
                     NormalizeCase{177147, kNonNegative, {0, -1, -1}, {-1, 177145, 177146}}));
 
 // Mode 0 is "zero or positive": non-negative words, like +1.
-INSTANTIATE_TEST_SUITE_P(ModeValues, Normalize,
+INSTANTIATE_TEST_SUITE_P(ModeValues, LnNormalize,
                          testing::Values(NormalizeCase{1e5, 0, {1, 0, -1}, {0, 99999, 99999}},
                                          NormalizeCase{1e5, 7, {0, 5, -49999}, {0, 4, 50001}},
                                          NormalizeCase{1e5, -7, {0, 3, 150001}, {0, 5, -49999}},
                                          NormalizeCase{1e5, INT_MIN, {0, 70000}, {1, -30000}}));
 
 // Odd radices have no word R/2: the balanced range is [-(R-1)/2, (R-1)/2].
-class OddRadix : public WithRadix, public testing::WithParamInterface<double> {};
+class LnNormalizeOddRadix : public LongNumRadix, public testing::WithParamInterface<double> {};
 
-TEST_P(OddRadix, HalfRangeIsClosedAtRMinusOneOverTwo)
+TEST_P(LnNormalizeOddRadix, HalfRangeIsClosedAtRMinusOneOverTwo)
 {
     const double r = GetParam();
     const double lo = (r - 1) / 2;   // stays
@@ -133,17 +138,17 @@ TEST_P(OddRadix, HalfRangeIsClosedAtRMinusOneOverTwo)
     // The same words reached through a carry from the right.
     EXPECT_EQ(normalized({0, lo - 1, r + 1}, r, kBalanced), (std::vector<double>{0, lo, 1}));
     EXPECT_EQ(normalized({0, lo, r + 1}, r, kBalanced), (std::vector<double>{1, -lo, 1}));
-    // In the non-negative form nothing special happens at the half.
+    // In the non-negative form the half is an ordinary word.
     EXPECT_EQ(normalized({0, hi}, r, kNonNegative), (std::vector<double>{0, hi}));
     EXPECT_EQ(normalized({0, -hi}, r, kNonNegative), (std::vector<double>{-1, lo}));
 }
 
 // 3^11, 5^8, 7^6, 9^5, 13^5, 15^4, 27^3, 61^3: radices of odd bases.
-INSTANTIATE_TEST_SUITE_P(Radices, OddRadix,
+INSTANTIATE_TEST_SUITE_P(Radices, LnNormalizeOddRadix,
                          testing::Values(177147.0, 390625.0, 117649.0, 59049.0, 371293.0, 50625.0, 19683.0,
                                          226981.0));
 
-TEST_F(WithRadix, EvenRadixKeepsBothHalves)
+TEST_F(LongNumRadix, EvenRadixKeepsBothHalves)
 {
     for (double r : {100000.0, 262144.0, 279936.0, 456976.0, 238328.0}) {
         const double h = r / 2;
@@ -153,7 +158,7 @@ TEST_F(WithRadix, EvenRadixKeepsBothHalves)
     }
 }
 
-TEST_F(WithRadix, ShortVectorsAreLeftAlone)
+TEST_F(LongNumRadix, ShortVectorsAreLeftAlone)
 {
     // Sentinels on both sides: nothing before v[0] or after v[n-1] is touched.
     for (int mode : {kBalanced, kNonNegative}) {
@@ -172,7 +177,7 @@ TEST_F(WithRadix, ShortVectorsAreLeftAlone)
     }
 }
 
-TEST_F(WithRadix, ModeIsReadAtEveryCall)
+TEST_F(LongNumRadix, ModeIsReadAtEveryCall)
 {
     g_radix = 1e5;
     std::vector<double> v = {0, 3, 70000};
@@ -202,7 +207,7 @@ void exact_value(const std::vector<double>& v, long r, mpz_t out)
     }
 }
 
-TEST_F(WithRadix, RandomVectorsKeepTheirValueInEveryRadix)
+TEST_F(LongNumRadix, RandomVectorsKeepTheirValueInEveryRadix)
 {
     std::mt19937_64 rng(20240611);
     mpz_t before, after;
@@ -262,7 +267,7 @@ TEST_F(WithRadix, RandomVectorsKeepTheirValueInEveryRadix)
     mpz_clears(before, after, nullptr);
 }
 
-TEST_F(WithRadix, NonNegativeTopWordCarriesTheSign)
+TEST_F(LongNumRadix, NonNegativeTopWordCarriesTheSign)
 {
     // A negative number in non-negative words: the top word is negative, the rest in [0, R-1].
     EXPECT_EQ(normalized({0, -3, 5}, 1e5, kNonNegative), (std::vector<double>{-1, 99997, 5}));
@@ -276,9 +281,11 @@ struct StripCase {
     std::vector<double> out;
 };
 
-class Strip : public testing::TestWithParam<StripCase> {};
+void PrintTo(const StripCase& c, std::ostream* os) { *os << show(c.in); }
 
-TEST_P(Strip, MovesWordsUpAndLowersTheExponent)
+class LnStrip : public testing::TestWithParam<StripCase> {};
+
+TEST_P(LnStrip, MovesWordsUpAndLowersTheExponent)
 {
     const StripCase& c = GetParam();
     std::vector<double> z = c.in;
@@ -290,7 +297,7 @@ TEST_P(Strip, MovesWordsUpAndLowersTheExponent)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, Strip,
+    Cases, LnStrip,
     testing::Values(StripCase{{3, 0, 0, 7, 8}, {1, 7, 8, 0, 0}},
                     StripCase{{2, 0, 0, 0}, {-1, 0, 0, 0}},       // all zero: down by n
                     StripCase{{-1, 0, 0, 0}, {-4, 0, 0, 0}},      // and again by n
@@ -302,7 +309,7 @@ INSTANTIATE_TEST_SUITE_P(
                     StripCase{{1, 9}, {1, 9}},
                     StripCase{{7}, {7}}));                        // n = 0
 
-TEST(StripSign, MinusZeroCountsAsZero)
+TEST(LnStripSign, MinusZeroCountsAsZero)
 {
     std::vector<double> z = {4, -0.0, 0.0, -0.0, 9};
     ln_strip(z.data(), 4);
@@ -317,7 +324,7 @@ TEST(StripSign, MinusZeroCountsAsZero)
 
 // ln_from_integer_words
 
-TEST(FromIntegerWords, ExponentIsCountMinusLeadingZeros)
+TEST(LnFromIntegerWords, ExponentIsCountMinusLeadingZeros)
 {
     for (double old_exponent : {0.0, 999.0, -5.0}) {
         std::vector<double> z = {old_exponent, 0, 0, 12, 34};
@@ -339,7 +346,7 @@ TEST(FromIntegerWords, ExponentIsCountMinusLeadingZeros)
 
 // ln_set_int
 
-TEST(SetInt, StoresTheIntegerWholeWithExponentOne)
+TEST(LnSetInt, StoresTheIntegerWholeWithExponentOne)
 {
     struct Case {
         int a;
@@ -358,7 +365,7 @@ TEST(SetInt, StoresTheIntegerWholeWithExponentOne)
 
 // words_copy and words_fill
 
-TEST(Words, CopyAndFillTouchExactlyNWords)
+TEST(WordsCopyFill, CopyAndFillTouchExactlyNWords)
 {
     const std::vector<double> src = {1, -2, 3.5, 4e12, -0.0};
     std::vector<double> dst(7, 8.0);
