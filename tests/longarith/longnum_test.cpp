@@ -450,6 +450,7 @@ TEST(Ilog2, FloorOfLog2)
     EXPECT_EQ(ilog2(262144), 18);
     EXPECT_EQ(ilog2(270001), 18);
     EXPECT_EQ(ilog2(INT_MAX), 30);
+    EXPECT_EQ(ilog2(0), -1);   // trunc(ln 0.5 / ln 2)
     for (int k = 0; k <= 30; ++k) {
         const int p = 1 << k;
         EXPECT_EQ(ilog2(p), k) << "2^" << k;
