@@ -2,6 +2,35 @@
 
 #include <cmath>
 
+// Weights and twiddles of every size come from two tables of the largest size
+// asked for so far. For power-of-two sizes the angle of entry k of a smaller
+// table equals, bit for bit, the angle of one entry of the larger table (the
+// angle steps differ by exact powers of two), so the values are those that
+// each transform would compute for itself. The inverse uses the conjugates.
+constexpr int kMaxSize = 1 << 18;
+static double weight_table[2 * kMaxSize];    // (cos, sin)((N-1-k) pi / (2N)), k < N
+static double twiddle_table[kMaxSize];       // (cos, sin)((M-1-k) 2 pi / (2M)), k < M = N/2
+static int table_size = 0;                   // N
+
+static void fft_tables(int n)
+{
+    if (n <= table_size) return;
+    const double theta = std::atan(1.0) * 2 / n;
+    for (int k = 0; k < n; ++k) {
+        const double a = static_cast<double>(n - 1 - k) * theta;
+        weight_table[2 * k] = std::cos(a);
+        weight_table[2 * k + 1] = std::sin(a);
+    }
+    const int m = n / 2;
+    const double phi = std::atan(1.0) * 4 / m;
+    for (int k = 0; k < m; ++k) {
+        const double a = (m - 1 - k) * phi;
+        twiddle_table[2 * k] = std::cos(a);
+        twiddle_table[2 * k + 1] = std::sin(a);
+    }
+    table_size = n;
+}
+
 double ln_mul(const LongNum* p, const LongNum* q, LongNum* out, int n, double* work)
 {
     out[0] = p[0] + q[0];
@@ -12,17 +41,25 @@ double ln_mul(const LongNum* p, const LongNum* q, LongNum* out, int n, double* w
 
 double fmt_convolve(const double* a, const double* b, double* out, int n, double* work)
 {
+    fft_tables(n);
+    const bool square = a == b;
     for (int k = 0; k < n; ++k) {
         work[2 * k] = a[k];
         work[2 * k + 1] = 0;
-        out[2 * k] = b[k];
-        out[2 * k + 1] = 0;
     }
     fft_transform(work, n, 0, work + 2 * n);
-    fft_transform(out, n, 0, work + 2 * n);
+    const double* spectrum_b = work;
+    if (!square) {
+        for (int k = 0; k < n; ++k) {
+            out[2 * k] = b[k];
+            out[2 * k + 1] = 0;
+        }
+        fft_transform(out, n, 0, work + 2 * n);
+        spectrum_b = out;
+    }
     for (int k = 0; k < n; ++k) {
         const double wr = work[2 * k], wi = work[2 * k + 1];
-        const double br = out[2 * k], bi = out[2 * k + 1];
+        const double br = spectrum_b[2 * k], bi = spectrum_b[2 * k + 1];
         work[2 * k] = br * wr - bi * wi;
         work[2 * k + 1] = br * wi + bi * wr;
     }
@@ -42,13 +79,14 @@ double fmt_convolve(const double* a, const double* b, double* out, int n, double
     return err;
 }
 
-// Multiplies entry k by the angle sign * (n-1-k) * theta.
+// Multiplies entry k by the angle sign * (n-1-k) * pi / (2n).
 static void weight(double* x, int n, double sign)
 {
-    const double theta = std::atan(1.0) * 2 / n;
+    fft_tables(n);
+    const int stride = table_size / n;
+    const double* w = weight_table + 2 * (stride - 1);
     for (int k = 0; k < n; ++k) {
-        const double a = sign * (n - 1 - k) * theta;
-        const double c = std::cos(a), s = std::sin(a);
+        const double c = w[2 * stride * k], s = sign * w[2 * stride * k + 1];
         const double re = x[2 * k], im = x[2 * k + 1];
         x[2 * k] = re * c - im * s;
         x[2 * k + 1] = im * c + re * s;
@@ -68,33 +106,39 @@ void fft_transform(double* x, int n, int direction, double* scratch)
 
 void fft_core(double* x, int n, int direction, double* scratch)
 {
-    const int passes = ilog2(n);
     fft_twiddles(n / 2, direction, scratch);
-    int s = n / 2, g = 1;
-    for (int i = 0; i < passes; ++i) {
-        fft_pass(x, s, g, scratch, scratch + 2 * n);
-        g *= 2;
-        s /= 2;
+    double* buffer = scratch + 2 * n;
+    double* src = x;
+    double* dst = buffer;
+    for (int s = n / 2, g = 1; s >= 1; s /= 2, g *= 2) {
+        fft_pass(src, dst, s, g, scratch);
+        double* t = src;
+        src = dst;
+        dst = t;
     }
     if (direction == 1) {
-        for (int k = 0; k < 2 * n; ++k) x[k] /= n;
+        const double scale = n;
+        for (int k = 0; k < 2 * n; ++k) x[k] = src[k] / scale;
+    } else if (src != x) {
+        words_copy(src, x, 2 * n);
     }
 }
 
 void fft_twiddles(int m, int direction, double* table)
 {
-    double phi = std::atan(1.0) * 4 / m;
-    if (direction == 1) phi = -phi;
+    fft_tables(2 * m);
+    const int stride = table_size / 2 / m;
+    const double* t = twiddle_table + 2 * (stride - 1);
+    const double sign = direction == 1 ? -1.0 : 1.0;
     for (int k = 0; k < m; ++k) {
-        table[2 * k] = std::cos((m - 1 - k) * phi);
-        table[2 * k + 1] = std::sin((m - 1 - k) * phi);
+        table[2 * k] = t[2 * stride * k];
+        table[2 * k + 1] = sign * t[2 * stride * k + 1];
     }
 }
 
-void fft_pass(double* x, int s, int g, const double* table, double* buffer)
+void fft_pass(const double* x, double* y, int s, int g, const double* table)
 {
-    const int n = 2 * s * g;
-    const int half = n / 2;
+    const int half = s * g;
     for (int r = 0; r < g; ++r) {
         const double wr = table[2 * (s * (r + 1) - 1)], wi = table[2 * (s * (r + 1) - 1) + 1];
         for (int j = 0; j < s; ++j) {
@@ -103,11 +147,10 @@ void fft_pass(double* x, int s, int g, const double* table, double* buffer)
             const double vr = wr * xr - wi * xi, vi = wr * xi + wi * xr;
             const double ur = x[2 * (a + s)], ui = x[2 * (a + s) + 1];
             const int lo = s * r + j, hi = lo + half;
-            buffer[2 * lo] = ur - vr;
-            buffer[2 * lo + 1] = ui - vi;
-            buffer[2 * hi] = ur + vr;
-            buffer[2 * hi + 1] = ui + vi;
+            y[2 * lo] = ur - vr;
+            y[2 * lo + 1] = ui - vi;
+            y[2 * hi] = ur + vr;
+            y[2 * hi + 1] = ui + vi;
         }
     }
-    for (int k = 0; k < 2 * n; ++k) x[k] = buffer[k];
 }

@@ -28,6 +28,5 @@ void fft_core(double* x, int n, int direction, double* scratch);
 // for the inverse; k = 0..m-1.
 void fft_twiddles(int m, int direction, double* table);
 
-// One radix-2 pass over the n = 2 s g entries of x through buffer (n entries),
-// then copied back into x.
-void fft_pass(double* x, int s, int g, const double* table, double* buffer);
+// One radix-2 pass from x into y over n = 2 s g entries (distinct arrays).
+void fft_pass(const double* x, double* y, int s, int g, const double* table);
