@@ -1,0 +1,40 @@
+// Eight-lane double vectors for the hot loops (GCC vector extensions: AVX-512
+// where the target has it, pairs or quads of narrower registers elsewhere).
+#pragma once
+
+namespace simd {
+
+constexpr int kLanes = 8;
+typedef double vd __attribute__((vector_size(64)));
+typedef long long vl __attribute__((vector_size(64)));
+typedef double vd_unaligned __attribute__((vector_size(64), aligned(8), may_alias));
+
+inline vd load(const double* p) { return *reinterpret_cast<const vd_unaligned*>(p); }
+inline void store(double* p, vd v) { *reinterpret_cast<vd_unaligned*>(p) = v; }
+inline vd broadcast(double x) { return vd{x, x, x, x, x, x, x, x}; }
+inline vd vabs(vd x) { return x < 0 ? -x : x; }
+inline vd vmax(vd a, vd b) { return b > a ? b : a; }
+
+// Round to the nearest integer, ties to even, for |x| < 2^51: adding and
+// subtracting 1.5 * 2^52 leaves no fraction bits.
+inline vd round_even(vd x)
+{
+    const vd magic = broadcast(6755399441055744.0);
+    return (x + magic) - magic;
+}
+
+inline bool any(vl mask)
+{
+    long long m = 0;
+    for (int i = 0; i < kLanes; ++i) m |= mask[i];
+    return m != 0;
+}
+
+inline double hmax(vd v)
+{
+    double m = v[0];
+    for (int i = 1; i < kLanes; ++i) m = v[i] > m ? v[i] : m;
+    return m;
+}
+
+}  // namespace simd
