@@ -11,3 +11,6 @@ extern double blk_t[ND];          // leaves, then T; the denominator of the clos
 extern double acc_sum[ND];        // T + P * tail; the square root; the series sum
 extern double scratch[4 * ND];    // product slots of the tree; P * tail; Newton scratch
 extern double tail[ND];           // the running tail, at the end Pi
+
+// Asks for huge pages behind all the arrays above; called once before the computation.
+void drm_storage_prepare();

@@ -2,19 +2,25 @@
 
 #include <cmath>
 
+#include "longarith/pages.h"
+
 // Weights and twiddles of every size come from two tables of the largest size
 // asked for so far. For power-of-two sizes the angle of entry k of a smaller
 // table equals, bit for bit, the angle of one entry of the larger table (the
 // angle steps differ by exact powers of two), so the values are those that
 // each transform would compute for itself. The inverse uses the conjugates.
 constexpr int kMaxSize = 1 << 18;
-static double weight_table[2 * kMaxSize];    // (cos, sin)((N-1-k) pi / (2N)), k < N
-static double twiddle_table[kMaxSize];       // (cos, sin)((M-1-k) 2 pi / (2M)), k < M = N/2
+alignas(kHugePageBytes) static double weight_table[2 * kMaxSize];    // (cos, sin)((N-1-k) pi / (2N)), k < N
+alignas(kHugePageBytes) static double twiddle_table[kMaxSize];       // (cos, sin)((M-1-k) 2 pi / (2M)), k < M = N/2
 static int table_size = 0;                   // N
 
 static void fft_tables(int n)
 {
     if (n <= table_size) return;
+    if (table_size == 0) {
+        pages_advise_huge(weight_table, sizeof weight_table);
+        pages_advise_huge(twiddle_table, sizeof twiddle_table);
+    }
     const double theta = std::atan(1.0) * 2 / n;
     for (int k = 0; k < n; ++k) {
         const double a = static_cast<double>(n - 1 - k) * theta;
