@@ -4,7 +4,7 @@
 
 // Merges pairs of adjacent n-word runs, starting at word 1 of blk_p, blk_q and
 // blk_t, into runs of 2n words in place: P = Pl Pr, Q = Ql Qr, T = Pl Tr + Qr Tl.
-// Uses the two 2n-word slots of scratch and fft_work. Returns the rounding error.
+// Uses 2n words of scratch and 8n doubles of fft_work. Returns the rounding error.
 double drm_merge_level(int n, int pairs);
 
 // P, Q and T of the fmt_size / 8 terms starting at drm_k, as LongNums of

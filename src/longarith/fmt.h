@@ -1,32 +1,57 @@
 // FMT multiplication: exact products of word vectors by a weighted complex FFT.
-// A complex array of n entries is 2n doubles (re, im interleaved). Every product
-// rounds its coefficients to integers and returns the largest rounding distance.
+//
+// A product of two n-word vectors is evaluated at the n roots of x^n = i: each
+// operand is weighted by exp(i pi k / (2n)) at position k and transformed by a
+// complex FFT of length n, the spectra are multiplied, and the inverse gives
+// c_k + i c_(k+n) at position k, so that one transform per operand yields the
+// full 2n-word product. Every product rounds its coefficients to integers
+// (halves up) and returns the largest rounding distance as its rounding error.
+//
+// A spectrum is 2n doubles: n real parts, then n imaginary parts, in the
+// transform's own order; only spectra of the same length may be combined.
+// Lengths up to kFmtSchoolbookMax are multiplied exactly by the schoolbook
+// method instead (rounding error 0).
 #pragma once
 
 #include "longarith/longnum.h"
+
+constexpr int kFmtMaxSize = 1 << 18;        // longest product operand
+constexpr int kFmtSchoolbookMax = 32;       // n at or below: schoolbook, no transform
 
 // out (2n + 1 doubles) = p * q as a LongNum of 2n words, stripped; p and q are
 // read with n words and may be the same array. work: 6n doubles. out overlaps
 // none of p, q, work. Returns the rounding error.
 double ln_mul(const LongNum* p, const LongNum* q, LongNum* out, int n, double* work);
 
-// out (2n words) = a * b, normalized, most significant word first; a and b are
-// n-word vectors, only read, and may be the same. n is a power of two >= 2.
-// work: 6n doubles. out overlaps none of a, b, work. Returns the rounding error.
+// out (2n + 1 doubles) = p * q as a LongNum of 2n words, stripped, where q is
+// given by its exponent and the spectrum of its first n words (from
+// fmt_forward); n > kFmtSchoolbookMax. work: 2n doubles, disjoint from the
+// rest. Returns the rounding error. Lets one operand serve several products.
+double ln_mul_spectrum(const LongNum* p, const double* q_spec, double q_exponent, LongNum* out, int n,
+                       double* work);
+
+// out (2n words) = a * b, balanced-normalized, most significant word first;
+// a and b are n-word vectors, only read, and may be the same; n is a power of
+// two >= 2. work: 6n doubles. out overlaps none of a, b, work. Returns the
+// rounding error.
 double fmt_convolve(const double* a, const double* b, double* out, int n, double* work);
 
-// Weighted transform of the n complex entries of x in place: entry k is weighted
-// by exp(i pi (n-1-k) / (2n)) before the forward FFT, and by the conjugate after
-// the inverse (direction 1). scratch: 4n doubles.
-void fft_transform(double* x, int n, int direction, double* scratch);
+// spec (2n doubles) = the weighted forward transform of the n-word vector a.
+// n is a power of two > kFmtSchoolbookMax; a and spec are disjoint.
+void fmt_forward(const double* a, double* spec, int n);
 
-// Unweighted FFT of x in place; the inverse (direction 1) divides by n.
-// scratch: 4n doubles (table at its start, pass buffer 2n doubles further on).
-void fft_core(double* x, int n, int direction, double* scratch);
+// z = x * y, entry by entry; z may be x or y.
+void fmt_pointwise(const double* x, const double* y, double* z, int n);
 
-// table[k] = (cos((m-1-k) phi), sin((m-1-k) phi)), phi = 2 pi / (2m), negated
-// for the inverse; k = 0..m-1.
-void fft_twiddles(int m, int direction, double* table);
+// z = z + x * y, entry by entry; z may be x or y.
+void fmt_pointwise_add(const double* x, const double* y, double* z, int n);
 
-// One radix-2 pass from x into y over n = 2 s g entries (distinct arrays).
-void fft_pass(const double* x, double* y, int s, int g, const double* table);
+// out (2n words) = the product whose spectrum is spec, rounded to integers and
+// balanced-normalized; spec is consumed. out and spec are disjoint. Returns
+// the rounding error.
+double fmt_inverse(double* spec, double* out, int n);
+
+// out (2n words) = a * b (+ c * d when c is not null), exactly, for n-word
+// vectors small enough that no coefficient reaches 2^53; normalized. out
+// overlaps none of the inputs.
+void fmt_schoolbook(const double* a, const double* b, const double* c, const double* d, double* out, int n);

@@ -7,6 +7,9 @@
 
 // The iterate starts with two correct words and every iteration doubles them:
 // ilog2(n) + 1 iterations at d = 2, 4, ..., n, n; the iterate grows to e words.
+// Both products of an iteration have the iterate y as one factor: from the
+// transform lengths on, y is transformed once and its spectrum (kept in the
+// upper part of work) serves both.
 
 double ln_reciprocal(const LongNum* x, LongNum* y, int n, LongNum* t, double* work)
 {
@@ -23,9 +26,18 @@ double ln_reciprocal(const LongNum* x, LongNum* y, int n, LongNum* t, double* wo
     const int iterations = ilog2(n) + 1;
     for (int it = 0, d = 2; it < iterations; ++it) {
         const int e = imin2(n, 2 * d);
-        const double r1 = ln_mul(x, y, t, d, work);
-        ln_int_addsub(1, t, t2, 2 * d, -1);
-        const double r2 = ln_mul(y, t2, t, d, work);
+        double r1, r2;
+        if (d <= kFmtSchoolbookMax) {
+            r1 = ln_mul(x, y, t, d, work);
+            ln_int_addsub(1, t, t2, 2 * d, -1);
+            r2 = ln_mul(y, t2, t, d, work);
+        } else {
+            double* y_spec = work + 2 * d;
+            fmt_forward(y + 1, y_spec, d);
+            r1 = ln_mul_spectrum(x, y_spec, y[0], t, d, work);
+            ln_int_addsub(1, t, t2, 2 * d, -1);
+            r2 = ln_mul_spectrum(t2, y_spec, y[0], t, d, work);
+        }
         err = dmax3(err, r1, r2);
         ln_addsub(y, t, y, e, +1);
         if (d < n) d *= 2;
@@ -56,10 +68,23 @@ double ln_sqrt_int(int m, LongNum* y, int n, int flag, LongNum* t, double* work)
     const int iterations = ilog2(n) + 1;
     for (int it = 0, d = 2; it < iterations; ++it) {
         const int e = imin2(n, 2 * d);
-        const double r1 = ln_mul(y, y, t, d, work);
-        ln_mul_int(t, m, t2, 2 * d);
-        ln_int_addsub(1, t2, t, 2 * d, -1);
-        const double r2 = ln_mul(y, t, t2, d, work);
+        double r1, r2;
+        if (d <= kFmtSchoolbookMax) {
+            r1 = ln_mul(y, y, t, d, work);
+            ln_mul_int(t, m, t2, 2 * d);
+            ln_int_addsub(1, t2, t, 2 * d, -1);
+            r2 = ln_mul(y, t, t2, d, work);
+        } else {
+            double* y_spec = work + 2 * d;
+            fmt_forward(y + 1, y_spec, d);
+            fmt_pointwise(y_spec, y_spec, work, d);
+            t[0] = 2 * y[0];
+            r1 = fmt_inverse(work, t + 1, d);
+            ln_strip(t, 2 * d);
+            ln_mul_int(t, m, t2, 2 * d);
+            ln_int_addsub(1, t2, t, 2 * d, -1);
+            r2 = ln_mul_spectrum(t, y_spec, y[0], t2, d, work);
+        }
         ln_div_int(t2, 2, t, e);
         err = dmax3(err, r1, r2);
         ln_addsub(y, t, y, e, +1);

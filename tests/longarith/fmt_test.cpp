@@ -248,9 +248,12 @@ TEST_F(FmtRoundingError, GrowsWithLengthAndWithRadix)
 {
     std::mt19937_64 rng(777);
     use_radix(kLargestRadix);
-    const double short_err = random_error(rng, 64, kLargestRadix, 3);
+    // The shortest transform length; below it products are exact and report 0.
+    const int shortest = 2 * kFmtSchoolbookMax;
+    EXPECT_EQ(random_error(rng, kFmtSchoolbookMax, kLargestRadix, 3), 0);
+    const double short_err = random_error(rng, shortest, kLargestRadix, 3);
     const double long_err = random_error(rng, 1 << kLargestDefaultLog, kLargestRadix, 1);
-    std::printf("R = 456976: n = 64 error %.3g, n = 131072 error %.3g\n", short_err, long_err);
+    std::printf("R = 456976: n = %d error %.3g, n = 131072 error %.3g\n", shortest, short_err, long_err);
     EXPECT_GT(short_err, 0);
     EXPECT_GT(long_err, short_err);
     EXPECT_LT(long_err, 0.5);
@@ -427,30 +430,61 @@ TEST_F(LnMul, SquaringAndZero)
     for (int j = 1; j <= 2 * n; ++j) ASSERT_EQ(product[j], 0) << "word " << j;
 }
 
-// ------------------------------------------------------- weighted transform
+// ------------------------------------------------------- transforms
 
-using FftTransform = RadixFixture;
+// A spectrum inverted without a product is the vector times 1: the words come
+// back in the upper half, the lower half is zero.
+using FmtTransforms = RadixFixture;
 
-TEST_F(FftTransform, ForwardThenInverseGivesBackTheInput)
+TEST_F(FmtTransforms, InverseOfAForwardTransformGivesBackTheWords)
 {
     std::mt19937_64 rng(1618);
-    std::uniform_real_distribution<double> dist(-kLargestRadix / 2, kLargestRadix / 2);
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    for (int lg = 1; lg <= kLargestDefaultLog; ++lg) {
-        const int n = 1 << lg;
-        SCOPED_TRACE(testing::Message() << "n = " << n);
-        std::vector<double> x(2 * n), scratch(4 * n, nan);
-        for (double& v : x) v = std::round(dist(rng));
-        const std::vector<double> input = x;
-        fft_transform(x.data(), n, 0, scratch.data());
-        double moved = 0;
-        for (int i = 0; i < 2 * n; ++i) moved = std::max(moved, std::fabs(x[i] - input[i]));
-        EXPECT_GT(moved, 1.0) << "the forward transform left the data as it was";
-        fft_transform(x.data(), n, 1, scratch.data());
-        double worst = 0;
-        for (int i = 0; i < 2 * n; ++i) worst = std::max(worst, std::fabs(x[i] - input[i]));
-        // Far below the 0.5 that would change a rounded word.
-        EXPECT_LT(worst, 1e-6) << "largest deviation " << worst;
+    for (double radix : {kLargestRadix, 100000.0, 19683.0}) {
+        g_radix = radix;
+        std::uniform_real_distribution<double> dist(-radix / 2, radix / 2);
+        for (int lg = 7; lg <= kLargestDefaultLog; ++lg) {
+            const int n = 1 << lg;
+            SCOPED_TRACE(testing::Message() << "R = " << radix << ", n = " << n);
+            std::vector<double> a(n), spec(2 * n, nan), out(2 * n, nan);
+            for (double& v : a) v = std::round(dist(rng));
+            fmt_forward(a.data(), spec.data(), n);
+            const double err = fmt_inverse(spec.data(), out.data(), n);
+            EXPECT_LT(err, 1e-6);
+            EXPECT_EQ(out[0], 0);
+            for (int k = 0; k < n; ++k) ASSERT_EQ(out[1 + k], a[k]) << "word " << k;
+            for (int k = n + 1; k < 2 * n; ++k) ASSERT_EQ(out[k], 0) << "word " << k;
+        }
+    }
+}
+
+// Spectra combine linearly: the sum of two products formed before one inverse
+// equals the two products added word by word.
+TEST_F(FmtTransforms, PointwiseSumIsTheSumOfTheProducts)
+{
+    std::mt19937_64 rng(2718);
+    for (double radix : {kLargestRadix, 238328.0}) {
+        g_radix = radix;
+        for (int lg = 7; lg <= 12; ++lg) {
+            const int n = 1 << lg;
+            SCOPED_TRACE(testing::Message() << "R = " << radix << ", n = " << n);
+            const std::vector<double> a = random_balanced(rng, n, radix), b = random_balanced(rng, n, radix);
+            const std::vector<double> c = random_balanced(rng, n, radix), d = random_balanced(rng, n, radix);
+            std::vector<double> sa(2 * n), sb(2 * n), sc(2 * n), sd(2 * n), out(2 * n), work(6 * n);
+            fmt_forward(a.data(), sa.data(), n);
+            fmt_forward(b.data(), sb.data(), n);
+            fmt_forward(c.data(), sc.data(), n);
+            fmt_forward(d.data(), sd.data(), n);
+            fmt_pointwise(sa.data(), sb.data(), sa.data(), n);
+            fmt_pointwise_add(sc.data(), sd.data(), sa.data(), n);
+            EXPECT_LT(fmt_inverse(sa.data(), out.data(), n), 0.5);
+            Mpz ab, cd, sum;
+            mpz_mul(ab.get(), words_value(a, radix).get(), words_value(b, radix).get());
+            mpz_mul(cd.get(), words_value(c, radix).get(), words_value(d, radix).get());
+            mpz_add(sum.get(), ab.get(), cd.get());
+            EXPECT_TRUE(words_value(out, radix) == sum);
+            EXPECT_TRUE(balanced_words(out.data(), out.size(), radix));
+        }
     }
 }
 
