@@ -1,5 +1,7 @@
 #include "drm/series.h"
 
+#include <cstdint>
+
 #include "drm/storage.h"
 #include "longarith/linear.h"
 
@@ -26,8 +28,53 @@ const ClosingConstants kClosingConstants[kFormulaCount] = {
 
 double drm_k = 1;
 
+// Writes v as len balanced words, units last: digits of |v| by division from
+// the units up (128-bit while |v| needs it, then 64-bit), balanced from the
+// units up, the sign applied to every word (then put in the non-negative
+// form if that is the carry mode). The first word keeps what is left.
+static void leaf_from_integer(__int128 v, double* out, int len)
+{
+    const bool negative = v < 0;
+    unsigned __int128 u = negative ? -static_cast<unsigned __int128>(v) : static_cast<unsigned __int128>(v);
+    const uint64_t r = static_cast<uint64_t>(g_radix);
+    int i = len - 1;
+    for (; i >= 1 && (u >> 64) != 0; --i) {
+        out[i] = static_cast<double>(static_cast<uint64_t>(u % r));
+        u /= r;
+    }
+    uint64_t w = static_cast<uint64_t>(u);
+    for (; i >= 1; --i) {
+        out[i] = static_cast<double>(w % r);
+        w /= r;
+    }
+    out[0] = static_cast<double>(w);
+
+    const double R = g_radix, h = R / 2;
+    for (int j = len - 1; j >= 1; --j) {
+        if (out[j] > h) {
+            out[j] -= R;
+            out[j - 1] += 1;
+        }
+    }
+    if (negative) {
+        for (int j = 0; j < len; ++j) out[j] = -out[j];
+    }
+    if (g_carry_mode >= 0) ln_normalize(out, len);
+}
+
 void drm_leaf_poly(double* out, double x, const LinearFactor* factors, int len, int count)
 {
+    // The product is formed exactly in 128 bits; should it not fit there,
+    // the words are scaled factor by factor instead.
+    const int64_t xi = static_cast<int64_t>(x);
+    __int128 v = 1;
+    bool fits = true;
+    for (int i = 0; i < count && fits; ++i)
+        fits = !__builtin_mul_overflow(v, static_cast<__int128>(factors[i].m) * xi + factors[i].c, &v);
+    if (fits) {
+        leaf_from_integer(v, out, len);
+        return;
+    }
     words_fill(0, out, len);
     out[len - 1] = 1;
     for (int i = 0; i < count; ++i) words_scale(out, factors[i].m * x + factors[i].c, len);
@@ -37,21 +84,14 @@ void drm_leaves(int formula_index, int fmt_size)
 {
     const SeriesFormula& f = kSeriesFormulas[formula_index];
     const int leaves = fmt_size / 8;
+    const int64_t slope = static_cast<int64_t>(f.slope), intercept = static_cast<int64_t>(f.intercept);
     for (int j = 0, pos = 1; j < leaves; ++j, pos += kLeafWords) {
         const double k = drm_k;
+        const int64_t ki = static_cast<int64_t>(k);
         drm_leaf_poly(blk_p + pos, k + 1, f.num_factors, kLeafWords, 3);
         drm_leaf_poly(blk_q + pos, k, f.den_factors, kLeafWords, 6);
-
-        double* t = blk_t + pos;
-        words_fill(0, t, kLeafWords);
-        t[kLeafWords - 1] = k;
-        ln_normalize(t, kLeafWords);
-        words_scale(t, f.slope, kLeafWords);
-        t[kLeafWords - 1] += f.intercept;
-        ln_normalize(t, kLeafWords);
-        const bool odd = static_cast<long long>(k) % 2 != 0;
-        words_scale(t, f.alternating && odd ? -1.0 : 1.0, kLeafWords);
-
+        const __int128 t = static_cast<__int128>(slope) * ki + intercept;
+        leaf_from_integer(f.alternating && ki % 2 != 0 ? -t : t, blk_t + pos, kLeafWords);
         drm_k += 1;
     }
 }
