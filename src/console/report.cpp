@@ -19,14 +19,20 @@ long clock_ms()
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
 }
 
+double clock_seconds()
+{
+    const auto elapsed = std::chrono::steady_clock::now() - kProgramStart;
+    return std::chrono::duration<double>(elapsed).count();
+}
+
 void print_element_digits(int word, int d, int b, int offset)
 {
-    int digit[20];
+    char text[20];
     for (int k = d - 1; k >= 0; --k) {
-        digit[k] = word % b + offset;
+        text[k] = kDigitChars[word % b + offset][0];
         word /= b;
     }
-    for (int k = 0; k < d; ++k) fputs(kDigitChars[digit[k]], g_out_file);
+    fwrite(text, 1, d, g_out_file);
 }
 
 // Writes the integer part in the run's base and alphabet, as the fraction is.

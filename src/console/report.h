@@ -11,6 +11,9 @@ extern const char* const kDigitChars[63];
 // Milliseconds of elapsed time since the program started.
 long clock_ms();
 
+// The same clock in seconds, to the microsecond.
+double clock_seconds();
+
 // Writes the d base-b digits of word (0 <= word < b^d), leading zeros included,
 // to g_out_file.
 void print_element_digits(int word, int d, int b, int offset);

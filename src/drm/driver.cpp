@@ -11,6 +11,8 @@
 #include "longarith/linear.h"
 #include "longarith/newton.h"
 
+DrmStageTimes g_stage_times;
+
 int drm_step_count(int ne, int d, int b, double convergence, int fmt_size)
 {
     return static_cast<int>(((d * 8.0) * ne) * (std::log(static_cast<double>(b)) / std::log(convergence)) /
@@ -51,12 +53,21 @@ int drm_run(FILE* in, FILE* con)
     fprintf(g_out_file, "  DRM Steps= %d,  FMT Size= %d \n", steps, n);
 
     const long t0 = clock_ms();
+    g_stage_times = DrmStageTimes{};
+    double mark = clock_seconds();
+    // Adds the time since the last mark to a stage.
+    auto lap = [&mark](double& stage) {
+        const double now = clock_seconds();
+        stage += now - mark;
+        mark = now;
+    };
     double err = 0;
     const int block_terms = n / 8;
     for (int i = 1; i <= steps; ++i) {
         drm_k = static_cast<double>(steps - i) * block_terms + 1;
         const long ts = clock_ms();
         const double e1 = drm_block(rp.formula_index, n);
+        lap(g_stage_times.block_trees);
         double e2 = 0;
         if (i == 1) {
             // No tail yet: a zero placed wholly below the words of T.
@@ -67,16 +78,22 @@ int drm_run(FILE* in, FILE* con)
         }
         err = dmax3(err, e1, e2);
         ln_addsub(blk_t, scratch, acc_sum, n, +1);
+        lap(g_stage_times.tail_products);
         const double e3 = ln_divide(acc_sum, blk_q, tail, n, scratch, fft_work);
+        lap(g_stage_times.tail_divisions);
         err = dmax2(err, e3);
         fprintf(con, "  DRM Step=%3d,  Time=%8.2f (s)\n", i, (clock_ms() - ts) / 1000.0);
         fflush(con);
+        lap(g_stage_times.report);
     }
     err = dmax2(err, drm_closing_formula(kClosingConstants[rp.formula_index], n));
+    lap(g_stage_times.closing);
 
-    if (!report_result(tail, rp.element_count, rp.digits_per_element, rp.base, rp.digit_offset, t0, err,
-                       con) ||
-        std::fclose(g_out_file) != 0) {
+    const bool written =
+        report_result(tail, rp.element_count, rp.digits_per_element, rp.base, rp.digit_offset, t0, err, con) &&
+        std::fclose(g_out_file) == 0;
+    lap(g_stage_times.report);
+    if (!written) {
         g_out_file = nullptr;
         fprintf(con, " ** Error Stop ** Cannot write %s \n", g_out_name);
         return 1;

@@ -7,6 +7,16 @@
 // shrink by the factor convergence, in blocks of fmt_size / 8 terms.
 int drm_step_count(int ne, int d, int b, double convergence, int fmt_size);
 
+// Seconds spent in each stage of the last run, for the benchmark.
+struct DrmStageTimes {
+    double block_trees;      // leaves and product trees of all blocks
+    double tail_products;    // P * tail and its sum with T
+    double tail_divisions;   // (T + P * tail) / Q
+    double closing;          // square root and final division
+    double report;           // normalization and digits to the file
+};
+extern DrmStageTimes g_stage_times;
+
 // One whole run: the dialogue on in and con, the computation, the report.
 // Returns the program's exit status.
 int drm_run(FILE* in, FILE* con);
