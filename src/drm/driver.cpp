@@ -99,5 +99,9 @@ int drm_run(FILE* in, FILE* con)
         return 1;
     }
     g_out_file = nullptr;
+    // The file is complete, but a console that could not be written (closed,
+    // reader gone, disk full) has lost lines: no success then. There is no
+    // console left to say so on.
+    if (fflush(con) != 0 || ferror(con)) return 1;
     return 0;
 }
