@@ -13,11 +13,30 @@ struct DrmpiRun {
 // A new empty directory under the system's temporary directory.
 std::string make_temp_dir();
 
+// The drmpi executable under test.
+std::string drmpi_exe();
+
 // Feeds answers to drmpi's standard input in dir (a fresh one when empty) and
 // reads back its console and the output file file_name (e.g. "RamnDRM1.txt").
-// shell_prefix is put in front of the command (e.g. "ulimit -f 10;").
+// shell_prefix is put in front of the command (e.g. "ulimit -f 10;"). exe, when
+// given, is run instead of drmpi_exe() (a copy that another user may run).
 DrmpiRun run_drmpi(const std::string& answers, const std::string& file_name, std::string dir = "",
-                   const std::string& shell_prefix = "");
+                   const std::string& shell_prefix = "", const std::string& exe = "");
+
+// A standard stream of drmpi that is spoiled for a run.
+enum class ConsoleFault {
+    closed_input,    // standard input closed ("<&-")
+    closed_output,   // standard output closed (">&-")
+    closed_errors,   // standard error closed ("2>&-")
+    full_output,     // standard output on a full disk (/dev/full)
+    broken_pipe,     // standard output a pipe whose reader has already gone
+};
+
+// Runs drmpi as run_drmpi does, with one standard stream spoiled as fault says
+// instead of redirected to its file. The console is what reached console.out:
+// nothing when standard output is spoiled.
+DrmpiRun run_drmpi_console_fault(const std::string& answers, const std::string& file_name, ConsoleFault fault,
+                                 std::string dir = "", const std::string& shell_prefix = "");
 
 // The whole content of a file; empty when it cannot be read.
 std::string read_file(const std::string& path);
