@@ -7,6 +7,7 @@
 #include "drm/block_tree.h"
 #include "drm/series.h"
 #include "drm/storage.h"
+#include "longarith/check.h"
 #include "longarith/fmt.h"
 #include "longarith/linear.h"
 #include "longarith/newton.h"
@@ -37,6 +38,15 @@ static double drm_closing_formula(const ClosingConstants& c, int n)
     ln_mul_int(acc_sum, c.den_factor, blk_t, n);
     const double e5 = ln_divide(blk_q, blk_t, tail, n, scratch, fft_work);
     return dmax2(e4, e5);
+}
+
+// A product stayed wrong after it was formed again: nothing computed from it
+// can be trusted, so the run stops.
+static int drm_stop_on_failed_check(FILE* con)
+{
+    fprintf(con, " ** Error Stop ** Product check failed \n");
+    fflush(con);
+    return 1;
 }
 
 int drm_run(FILE* in, FILE* con)
@@ -82,12 +92,14 @@ int drm_run(FILE* in, FILE* con)
         const double e3 = ln_divide(acc_sum, blk_q, tail, n, scratch, fft_work);
         lap(g_stage_times.tail_divisions);
         err = dmax2(err, e3);
+        if (g_check_failed) return drm_stop_on_failed_check(con);
         fprintf(con, "  DRM Step=%3d,  Time=%8.2f (s)\n", i, (clock_ms() - ts) / 1000.0);
         fflush(con);
         lap(g_stage_times.report);
     }
     err = dmax2(err, drm_closing_formula(kClosingConstants[rp.formula_index], n));
     lap(g_stage_times.closing);
+    if (g_check_failed) return drm_stop_on_failed_check(con);
 
     const bool written =
         report_result(tail, rp.element_count, rp.digits_per_element, rp.base, rp.digit_offset, t0, err, con) &&

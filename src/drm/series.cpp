@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "drm/storage.h"
+#include "longarith/check.h"
 #include "longarith/linear.h"
 
 const SeriesFormula kSeriesFormulas[kFormulaCount] = {
@@ -32,7 +33,8 @@ double drm_k = 1;
 // the units up (128-bit while |v| needs it, then 64-bit), balanced from the
 // units up, the sign applied to every word (then put in the non-negative
 // form if that is the carry mode). The first word keeps what is left.
-static void leaf_from_integer(__int128 v, double* out, int len)
+// Returns the residue of v (see check.h).
+static double leaf_from_integer(__int128 v, double* out, int len)
 {
     const bool negative = v < 0;
     unsigned __int128 u = negative ? -static_cast<unsigned __int128>(v) : static_cast<unsigned __int128>(v);
@@ -60,18 +62,37 @@ static void leaf_from_integer(__int128 v, double* out, int len)
         for (int j = 0; j < len; ++j) out[j] = -out[j];
     }
     if (g_carry_mode >= 0) ln_normalize(out, len);
+    const int64_t p = static_cast<int64_t>(kCheckPrime);
+    const int64_t residue = static_cast<int64_t>(v % p);
+    return static_cast<double>(residue < 0 ? residue + p : residue);
+}
+
+// The exact product of the factors at x, false when it does not fit in 128 bits.
+static bool leaf_value(double x, const LinearFactor* factors, int count, __int128* v)
+{
+    const int64_t xi = static_cast<int64_t>(x);
+    *v = 1;
+    for (int i = 0; i < count; ++i) {
+        if (__builtin_mul_overflow(*v, static_cast<__int128>(factors[i].m) * xi + factors[i].c, v)) return false;
+    }
+    return true;
+}
+
+// One leaf polynomial into out; returns its residue.
+static double leaf_poly(double* out, double x, const LinearFactor* factors, int len, int count)
+{
+    __int128 v;
+    if (leaf_value(x, factors, count, &v)) return leaf_from_integer(v, out, len);
+    drm_leaf_poly(out, x, factors, len, count);
+    return check_residue(out, len);
 }
 
 void drm_leaf_poly(double* out, double x, const LinearFactor* factors, int len, int count)
 {
     // The product is formed exactly in 128 bits; should it not fit there,
     // the words are scaled factor by factor instead.
-    const int64_t xi = static_cast<int64_t>(x);
-    __int128 v = 1;
-    bool fits = true;
-    for (int i = 0; i < count && fits; ++i)
-        fits = !__builtin_mul_overflow(v, static_cast<__int128>(factors[i].m) * xi + factors[i].c, &v);
-    if (fits) {
+    __int128 v;
+    if (leaf_value(x, factors, count, &v)) {
         leaf_from_integer(v, out, len);
         return;
     }
@@ -88,10 +109,10 @@ void drm_leaves(int formula_index, int fmt_size)
     for (int j = 0, pos = 1; j < leaves; ++j, pos += kLeafWords) {
         const double k = drm_k;
         const int64_t ki = static_cast<int64_t>(k);
-        drm_leaf_poly(blk_p + pos, k + 1, f.num_factors, kLeafWords, 3);
-        drm_leaf_poly(blk_q + pos, k, f.den_factors, kLeafWords, 6);
+        run_residue[0][j] = leaf_poly(blk_p + pos, k + 1, f.num_factors, kLeafWords, 3);
+        run_residue[1][j] = leaf_poly(blk_q + pos, k, f.den_factors, kLeafWords, 6);
         const __int128 t = static_cast<__int128>(slope) * ki + intercept;
-        leaf_from_integer(f.alternating && ki % 2 != 0 ? -t : t, blk_t + pos, kLeafWords);
+        run_residue[2][j] = leaf_from_integer(f.alternating && ki % 2 != 0 ? -t : t, blk_t + pos, kLeafWords);
         drm_k += 1;
     }
 }

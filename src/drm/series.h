@@ -40,5 +40,5 @@ void drm_leaf_poly(double* out, double x, const LinearFactor* factors, int len, 
 
 // Writes the fmt_size / 8 leaves of the terms drm_k, drm_k + 1, ... into words
 // 1..fmt_size of blk_p (p(k+1)), blk_q (q(k)) and blk_t (s_k (B k + A)), eight
-// words each, and advances drm_k past them.
+// words each, with their residues in run_residue, and advances drm_k past them.
 void drm_leaves(int formula_index, int fmt_size);

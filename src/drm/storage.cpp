@@ -9,6 +9,7 @@ alignas(kHugePageBytes) double blk_t[ND];
 alignas(kHugePageBytes) double acc_sum[ND];
 alignas(kHugePageBytes) double scratch[4 * ND];
 alignas(kHugePageBytes) double tail[ND];
+double run_residue[3][ND / 8 + 1];
 
 void drm_storage_prepare()
 {

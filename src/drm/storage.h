@@ -12,5 +12,9 @@ extern double acc_sum[ND];        // T + P * tail; the square root; the series s
 extern double scratch[4 * ND];    // product slots of the tree; P * tail; Newton scratch
 extern double tail[ND];           // the running tail, at the end Pi
 
+// Residues (see check.h) of the runs of a block, by run index, for blk_p,
+// blk_q and blk_t: set for the leaves, then for each merged run.
+extern double run_residue[3][ND / 8 + 1];
+
 // Asks for huge pages behind all the arrays above; called once before the computation.
 void drm_storage_prepare();

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "longarith/check.h"
+#include "longarith/linear.h"
 #include "longarith/pages.h"
 #include "longarith/simd.h"
 
@@ -149,16 +151,23 @@ void dif4(double* re, double* im, int s)
 }
 
 // The first pass reads the real words and applies the weights on the way.
-void dif4_first(const double* a, double* re, double* im, int n)
+// With part 1 or 2 it transforms instead the high or the low half of each
+// word, w = S hi + lo with hi = round(w / S) (S a power of two).
+void dif4_first(const double* a, double* re, double* im, int n, int part, double S)
 {
     const int q = n / 4;
     const double* tw = twiddles_of(n);
     const double* w = weights_of(n);
+    const vd scale = broadcast(S), inv = broadcast(1 / S);
     for (int j = 0; j < q; j += kLanes, tw += 6 * kLanes, w += 2 * kLanes) {
         const vd c = load(w), s = load(w + kLanes);
         vd xr[4], xi[4];
         for (int t = 0; t < 4; ++t) {
-            const vd x = load(a + j + t * q);
+            vd x = load(a + j + t * q);
+            if (part != 0) {
+                const vd hi = simd::round_even(x * inv);
+                x = part == 1 ? hi : x - hi * scale;
+            }
             const double tr = quarter_turn[0][t], ti = quarter_turn[1][t];
             xr[t] = x * (c * tr - s * ti);
             xi[t] = x * (c * ti + s * tr);
@@ -401,18 +410,21 @@ void dit_block(double* re, double* im, int s)
 
 }  // namespace
 
-void fmt_forward(const double* a, double* spec, int n)
+// The forward transform of a, or of the high or low halves of its words.
+static void forward(const double* a, double* spec, int n, int part, double S)
 {
     fill_tables(n);
     double* re = spec;
     double* im = spec + n;
-    dif4_first(a, re, im, n);
+    dif4_first(a, re, im, n, part, S);
     if (n <= kBlock) {
         dif_passes(re, im, n, n / 4);
     } else {
         for (int k = 0; k < 4; ++k) dif_block(re + k * (n / 4), im + k * (n / 4), n / 4);
     }
 }
+
+void fmt_forward(const double* a, double* spec, int n) { forward(a, spec, n, 0, 1); }
 
 void fmt_pointwise(const double* x, const double* y, double* z, int n)
 {
@@ -526,11 +538,91 @@ void fmt_schoolbook(const double* a, const double* b, const double* c, const dou
     ln_normalize(out, 2 * n);
 }
 
+// The exact route for a product that failed its check or came too close to
+// a rounding mistake: the words of b (and d) are split into halves of about
+// the square root of the radix, and each half's product is formed on its own;
+// their coefficients are some 2^10 times smaller than the whole product's,
+// which leaves the rounding far from any half. The partial products are
+// carried and then combined exactly: a b = S (a b_hi) + a b_lo.
+static double redo_product(const double* a, const double* b, const double* c, const double* d, double* out,
+                           int n, double* work)
+{
+    if (n <= kFmtSchoolbookMax) {
+        fmt_schoolbook(a, b, c, d, out, n);
+        return 0;
+    }
+    const double S = std::ldexp(1.0, (ilog2(static_cast<int>(g_radix)) + 2) / 2);
+    double* sa = work;
+    double* sb = work + 2 * n;
+    double* part_product = work + 4 * n;
+    double err = 0;
+    bool first = true;
+    for (int pair = 0; pair < 2; ++pair) {
+        const double* x = pair == 0 ? a : c;
+        const double* y = pair == 0 ? b : d;
+        if (x == nullptr) break;
+        forward(x, sa, n, 0, 1);
+        for (int part = 1; part <= 2; ++part) {
+            forward(y, sb, n, part, S);
+            fmt_pointwise(sa, sb, sb, n);
+            err = dmax2(err, fmt_inverse(sb, part_product, n));
+            if (part == 1) words_scale(part_product, S, 2 * n);
+            if (first) {
+                words_copy(part_product, out, 2 * n);
+                first = false;
+            } else {
+                words_addsub(out, part_product, out, 2 * n, +1);
+            }
+        }
+    }
+    return err;
+}
+
+double fmt_expected_residue(const double* a, const double* b, const double* c, const double* d, int n)
+{
+    const double ra = check_residue(a, n);
+    double r = check_mulmod(ra, b == a ? ra : check_residue(b, n));
+    if (c != nullptr) r = check_addmod(r, check_mulmod(check_residue(c, n), check_residue(d, n)));
+    return r;
+}
+
+double fmt_check(double* out, int n, const double* a, const double* b, const double* c, const double* d,
+                 double expected, double err, double* work, bool* redone)
+{
+#ifdef DRMPI_FAULT_INJECTION
+    if (g_fault_hook != nullptr) g_fault_hook(out, 2 * n);
+#endif
+#ifdef DRMPI_UNCHECKED
+    (void)a, (void)b, (void)c, (void)d, (void)expected, (void)work, (void)redone;
+    return err;
+#endif
+    ++g_check_counts.checked;
+    if (redone != nullptr) *redone = false;
+    if (err < kFmtRedoError && check_residue(out, 2 * n) == expected) return err;
+
+    ++g_check_counts.redone;
+    if (redone != nullptr) *redone = true;
+    err = redo_product(a, b, c, d, out, n, work);
+#ifdef DRMPI_FAULT_INJECTION
+    if (g_fault_hook != nullptr) g_fault_hook(out, 2 * n);
+#endif
+    if (check_residue(out, 2 * n) != expected) g_check_failed = true;
+    return err;
+}
+
+double fmt_product(double* spec, double* out, int n, const double* a, const double* b, const double* c,
+                   const double* d, double expected, double* work)
+{
+    const double err = fmt_inverse(spec, out, n);
+    return fmt_check(out, n, a, b, c, d, expected, err, work, nullptr);
+}
+
 double fmt_convolve(const double* a, const double* b, double* out, int n, double* work)
 {
     if (n <= kFmtSchoolbookMax) {
         fmt_schoolbook(a, b, nullptr, nullptr, out, n);
-        return 0;
+        return fmt_check(out, n, a, b, nullptr, nullptr, fmt_expected_residue(a, b, nullptr, nullptr, n), 0, work,
+                         nullptr);
     }
     double* sa = work;
     double* sb = work + 2 * n;
@@ -541,16 +633,24 @@ double fmt_convolve(const double* a, const double* b, double* out, int n, double
         fmt_forward(b, sb, n);
         fmt_pointwise(sa, sb, sa, n);
     }
-    return fmt_inverse(sa, out, n);
+    const double expected = fmt_expected_residue(a, b, nullptr, nullptr, n);
+    return fmt_product(sa, out, n, a, b, nullptr, nullptr, expected, work);
 }
 
-double ln_mul_spectrum(const LongNum* p, const double* q_spec, double q_exponent, LongNum* out, int n,
-                       double* work)
+double ln_mul_spectrum(const LongNum* p, const LongNum* q, double* q_spec, LongNum* out, int n, double* work)
 {
-    fmt_forward(p + 1, work, n);
-    fmt_pointwise(work, q_spec, work, n);
-    out[0] = p[0] + q_exponent;
-    const double err = fmt_inverse(work, out + 1, n);
+    if (p == q) {
+        fmt_pointwise(q_spec, q_spec, work, n);
+    } else {
+        fmt_forward(p + 1, work, n);
+        fmt_pointwise(work, q_spec, work, n);
+    }
+    out[0] = p[0] + q[0];
+    const double expected = fmt_expected_residue(p + 1, q + 1, nullptr, nullptr, n);
+    bool redone = false;
+    double err = fmt_inverse(work, out + 1, n);
+    err = fmt_check(out + 1, n, p + 1, q + 1, nullptr, nullptr, expected, err, work, &redone);
+    if (redone) fmt_forward(q + 1, q_spec, n);   // the exact route used the area the spectrum may lie in
     ln_strip(out, 2 * n);
     return err;
 }

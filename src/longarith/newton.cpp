@@ -34,9 +34,9 @@ double ln_reciprocal(const LongNum* x, LongNum* y, int n, LongNum* t, double* wo
         } else {
             double* y_spec = work + 2 * d;
             fmt_forward(y + 1, y_spec, d);
-            r1 = ln_mul_spectrum(x, y_spec, y[0], t, d, work);
+            r1 = ln_mul_spectrum(x, y, y_spec, t, d, work);
             ln_int_addsub(1, t, t2, 2 * d, -1);
-            r2 = ln_mul_spectrum(t2, y_spec, y[0], t, d, work);
+            r2 = ln_mul_spectrum(t2, y, y_spec, t, d, work);
         }
         err = dmax3(err, r1, r2);
         ln_addsub(y, t, y, e, +1);
@@ -77,13 +77,10 @@ double ln_sqrt_int(int m, LongNum* y, int n, int flag, LongNum* t, double* work)
         } else {
             double* y_spec = work + 2 * d;
             fmt_forward(y + 1, y_spec, d);
-            fmt_pointwise(y_spec, y_spec, work, d);
-            t[0] = 2 * y[0];
-            r1 = fmt_inverse(work, t + 1, d);
-            ln_strip(t, 2 * d);
+            r1 = ln_mul_spectrum(y, y, y_spec, t, d, work);
             ln_mul_int(t, m, t2, 2 * d);
             ln_int_addsub(1, t2, t, 2 * d, -1);
-            r2 = ln_mul_spectrum(t, y_spec, y[0], t2, d, work);
+            r2 = ln_mul_spectrum(t, y, y_spec, t2, d, work);
         }
         ln_div_int(t2, 2, t, e);
         err = dmax3(err, r1, r2);

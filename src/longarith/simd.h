@@ -2,6 +2,11 @@
 // where the target has it, pairs or quads of narrower registers elsewhere).
 #pragma once
 
+#include <cmath>
+#if defined(__AVX512F__)
+#include <immintrin.h>
+#endif
+
 namespace simd {
 
 constexpr int kLanes = 8;
@@ -21,6 +26,19 @@ inline vd round_even(vd x)
 {
     const vd magic = broadcast(6755399441055744.0);
     return (x + magic) - magic;
+}
+
+// a * b + c with one rounding.
+inline vd fmadd(vd a, vd b, vd c)
+{
+#if defined(__AVX512F__)
+    return reinterpret_cast<vd>(_mm512_fmadd_pd(reinterpret_cast<__m512d>(a), reinterpret_cast<__m512d>(b),
+                                                 reinterpret_cast<__m512d>(c)));
+#else
+    vd r;
+    for (int i = 0; i < kLanes; ++i) r[i] = std::fma(a[i], b[i], c[i]);
+    return r;
+#endif
 }
 
 inline bool any(vl mask)

@@ -27,6 +27,8 @@ std::string read_file(const std::string& path)
 
 std::string drmpi_exe() { return DRMPI_EXE; }
 
+std::string drmpi_faults_exe() { return DRMPI_FAULTS_EXE; }
+
 // Writes the answers to dir/answers.in, making dir first when it is empty.
 static DrmpiRun prepare_run(const std::string& answers, std::string dir)
 {

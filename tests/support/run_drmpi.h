@@ -16,6 +16,10 @@ std::string make_temp_dir();
 // The drmpi executable under test.
 std::string drmpi_exe();
 
+// drmpi built with fault injection: the environment variable DRMPI_FAULTS
+// ("once:N" or "always:N") makes it corrupt products of at least N words.
+std::string drmpi_faults_exe();
+
 // Feeds answers to drmpi's standard input in dir (a fresh one when empty) and
 // reads back its console and the output file file_name (e.g. "RamnDRM1.txt").
 // shell_prefix is put in front of the command (e.g. "ulimit -f 10;"). exe, when
