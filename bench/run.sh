@@ -77,6 +77,22 @@ echo "drmpi by stage, base 10, ID 1, N = $n:"
 "$build/bench/stage_bench" 10 0 1 "$n"
 echo
 
+# What the product checks cost: the same run in-process with and without them.
+checked=() unchecked=()
+for i in $(seq "$runs"); do
+  checked+=("$("$build/bench/stage_bench" 10 0 1 "$n" | awk '/whole run/ {print $3}')")
+  unchecked+=("$("$build/bench/stage_bench_unchecked" 10 0 1 "$n" | awk '/whole run/ {print $3}')")
+done
+with=$(printf '%s\n' "${checked[@]}" | median)
+without=$(printf '%s\n' "${unchecked[@]}" | median)
+printf 'Product checks at N = %s: %.3f s with, %.3f s without (median of %s): %+.1f%%\n' "$n" "$with" "$without" \
+  "$runs" "$(echo "scale=4; ($with - $without) * 100 / $without" | bc)"
+for request in "10 1310700" "26 1048560"; do
+  set -- $request
+  printf '  base %-3s N = %-8s %s\n' "$1" "$2" "$("$build/bench/stage_bench" "$1" 0 1 "$2" | grep 'products checked')"
+done
+echo
+
 echo "Rounding error at the capacity (ID 1):"
 for request in "10 1310700" "26 1048560" "62 786420"; do
   set -- $request
