@@ -55,8 +55,8 @@ int drm_run(FILE* in, FILE* con)
     const int status = run_dialogue(3, ND, in, con, &rp);
     if (status != 0) return status;
 
-    drm_storage_prepare();
     const int n = rp.fmt_size;
+    drm_storage_prepare(n);
     const int steps = drm_step_count(rp.element_count, rp.digits_per_element, rp.base,
                                      kSeriesFormulas[rp.formula_index].convergence, n);
     fprintf(con, "  DRM Steps= %d,  FMT Size= %d \n", steps, n);

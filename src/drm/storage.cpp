@@ -11,13 +11,21 @@ alignas(kHugePageBytes) double scratch[4 * ND];
 alignas(kHugePageBytes) double tail[ND];
 double run_residue[3][ND / 8 + 1];
 
-void drm_storage_prepare()
+// Bytes of an array of words that a run of FMT size n may use: count words
+// for each of n, plus the exponent word, within the array.
+static unsigned long used(unsigned long array_bytes, int count, int n)
 {
-    pages_advise_huge(fft_work, sizeof fft_work);
-    pages_advise_huge(blk_p, sizeof blk_p);
-    pages_advise_huge(blk_q, sizeof blk_q);
-    pages_advise_huge(blk_t, sizeof blk_t);
-    pages_advise_huge(acc_sum, sizeof acc_sum);
-    pages_advise_huge(scratch, sizeof scratch);
-    pages_advise_huge(tail, sizeof tail);
+    const unsigned long bytes = (static_cast<unsigned long>(count) * n + 2) * sizeof(double);
+    return bytes < array_bytes ? bytes : array_bytes;
+}
+
+void drm_storage_prepare(int n)
+{
+    pages_advise_huge(fft_work, used(sizeof fft_work, 6, n));
+    pages_advise_huge(blk_p, used(sizeof blk_p, 1, n));
+    pages_advise_huge(blk_q, used(sizeof blk_q, 1, n));
+    pages_advise_huge(blk_t, used(sizeof blk_t, 1, n));
+    pages_advise_huge(acc_sum, used(sizeof acc_sum, 1, n));
+    pages_advise_huge(scratch, used(sizeof scratch, 4, n));
+    pages_advise_huge(tail, used(sizeof tail, 1, n));
 }

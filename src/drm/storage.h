@@ -16,5 +16,6 @@ extern double tail[ND];           // the running tail, at the end Pi
 // blk_q and blk_t: set for the leaves, then for each merged run.
 extern double run_residue[3][ND / 8 + 1];
 
-// Asks for huge pages behind all the arrays above; called once before the computation.
-void drm_storage_prepare();
+// Asks for huge pages behind the parts of the arrays above that a run of FMT
+// size n uses; called once before the computation.
+void drm_storage_prepare(int n);

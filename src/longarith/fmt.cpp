@@ -74,7 +74,7 @@ inline void unit_root(long k, long M, double* c, double* s)
 void fill_tables(int n)
 {
     if (n <= tables_ready) return;
-    if (tables_ready == 0) {
+    if (tables_ready == 0) {   // before the first touch: pages already touched stay small
         pages_advise_huge(twiddle4, sizeof twiddle4);
         pages_advise_huge(weights, sizeof weights);
     }

@@ -7,7 +7,8 @@
 void pages_advise_huge(void* start, unsigned long bytes)
 {
 #ifdef __linux__
-    madvise(start, bytes, MADV_HUGEPAGE);
+    const unsigned long whole = bytes / kHugePageBytes * kHugePageBytes;
+    if (whole > 0) madvise(start, whole, MADV_HUGEPAGE);
 #else
     (void)start;
     (void)bytes;
