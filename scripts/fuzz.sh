@@ -25,21 +25,8 @@ fi
 
 # libclang-rt-dev brings libFuzzer and the sanitizer runtimes of the default
 # clang (libclang-rt-14-dev on Debian 12); clang only recommends it.
-packages=(cmake clang libclang-rt-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  if [ "$(id -u)" = 0 ]; then
-    apt-get update
-    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
-  else
-    echo "The fuzzer needs these Debian packages. Install them with:"
-    echo "  sudo apt-get install -y ${missing[*]}"
-    exit 1
-  fi
-fi
+. "$root/scripts/packages.sh"
+need_packages "The fuzzer" cmake clang libclang-rt-dev
 
 build="$root/build-fuzz"
 cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Release \
