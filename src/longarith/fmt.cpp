@@ -411,11 +411,11 @@ void dit_block(double* re, double* im, int s)
 }  // namespace
 
 // The forward transform of a, or of the high or low halves of its words.
-static void forward(const double* a, double* spec, int n, int part, double S)
+static void forward(const double* a, double* spectrum, int n, int part, double S)
 {
     fill_tables(n);
-    double* re = spec;
-    double* im = spec + n;
+    double* re = spectrum;
+    double* im = spectrum + n;
     dif4_first(a, re, im, n, part, S);
     if (n <= kBlock) {
         dif_passes(re, im, n, n / 4);
@@ -424,7 +424,7 @@ static void forward(const double* a, double* spec, int n, int part, double S)
     }
 }
 
-void fmt_forward(const double* a, double* spec, int n) { forward(a, spec, n, 0, 1); }
+void fmt_forward(const double* a, double* spectrum, int n) { forward(a, spectrum, n, 0, 1); }
 
 void fmt_pointwise(const double* x, const double* y, double* z, int n)
 {
@@ -458,11 +458,11 @@ static vd round_half_up(vd x)
     return x - r == 0.5 ? r + 1.0 : r;
 }
 
-double fmt_inverse(double* spec, double* out, int n)
+double fmt_inverse(double* spectrum, double* out, int n)
 {
     fill_tables(n);
-    double* re = spec;
-    double* im = spec + n;
+    double* re = spectrum;
+    double* im = spectrum + n;
     if (n <= kBlock) {
         dit_passes(re, im, n, n / 4);
     } else {
@@ -610,10 +610,10 @@ double fmt_check(double* out, int n, const double* a, const double* b, const dou
     return err;
 }
 
-double fmt_product(double* spec, double* out, int n, const double* a, const double* b, const double* c,
+double fmt_product(double* spectrum, double* out, int n, const double* a, const double* b, const double* c,
                    const double* d, double expected, double* work)
 {
-    const double err = fmt_inverse(spec, out, n);
+    const double err = fmt_inverse(spectrum, out, n);
     return fmt_check(out, n, a, b, c, d, expected, err, work, nullptr);
 }
 

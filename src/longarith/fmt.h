@@ -44,9 +44,9 @@ double ln_mul_spectrum(const LongNum* p, const LongNum* q, double* q_spec, LongN
 // Returns the rounding error.
 double fmt_convolve(const double* a, const double* b, double* out, int n, double* work);
 
-// spec (2n doubles) = the weighted forward transform of the n-word vector a.
-// n is a power of two > kFmtSchoolbookMax; a and spec are disjoint.
-void fmt_forward(const double* a, double* spec, int n);
+// spectrum (2n doubles) = the weighted forward transform of the n-word vector a.
+// n is a power of two > kFmtSchoolbookMax; a and spectrum are disjoint.
+void fmt_forward(const double* a, double* spectrum, int n);
 
 // z = x * y, entry by entry; z may be x or y.
 void fmt_pointwise(const double* x, const double* y, double* z, int n);
@@ -54,10 +54,10 @@ void fmt_pointwise(const double* x, const double* y, double* z, int n);
 // z = z + x * y, entry by entry; z may be x or y.
 void fmt_pointwise_add(const double* x, const double* y, double* z, int n);
 
-// out (2n words) = the product whose spectrum is spec, rounded to integers and
-// balanced-normalized, unchecked; spec is consumed. out and spec are
+// out (2n words) = the product whose spectrum is given, rounded to integers
+// and balanced-normalized, unchecked; spectrum is consumed. out and spectrum are
 // disjoint. Returns the rounding error.
-double fmt_inverse(double* spec, double* out, int n);
+double fmt_inverse(double* spectrum, double* out, int n);
 
 // out (2n words) = a * b (+ c * d when c is not null), exactly, for n-word
 // vectors small enough that no coefficient reaches 2^53; normalized,
@@ -76,6 +76,6 @@ double fmt_expected_residue(const double* a, const double* b, const double* c, c
 double fmt_check(double* out, int n, const double* a, const double* b, const double* c, const double* d,
                  double expected, double err, double* work, bool* redone);
 
-// fmt_inverse of spec, the spectrum of a * b (+ c * d), followed by fmt_check.
-double fmt_product(double* spec, double* out, int n, const double* a, const double* b, const double* c,
+// fmt_inverse of the spectrum of a * b (+ c * d), followed by fmt_check.
+double fmt_product(double* spectrum, double* out, int n, const double* a, const double* b, const double* c,
                    const double* d, double expected, double* work);

@@ -446,10 +446,10 @@ TEST_F(FmtTransforms, InverseOfAForwardTransformGivesBackTheWords)
         for (int lg = 7; lg <= kLargestDefaultLog; ++lg) {
             const int n = 1 << lg;
             SCOPED_TRACE(testing::Message() << "R = " << radix << ", n = " << n);
-            std::vector<double> a(n), spec(2 * n, nan), out(2 * n, nan);
+            std::vector<double> a(n), spectrum(2 * n, nan), out(2 * n, nan);
             for (double& v : a) v = std::round(dist(rng));
-            fmt_forward(a.data(), spec.data(), n);
-            const double err = fmt_inverse(spec.data(), out.data(), n);
+            fmt_forward(a.data(), spectrum.data(), n);
+            const double err = fmt_inverse(spectrum.data(), out.data(), n);
             EXPECT_LT(err, 1e-6);
             EXPECT_EQ(out[0], 0);
             for (int k = 0; k < n; ++k) ASSERT_EQ(out[1 + k], a[k]) << "word " << k;
