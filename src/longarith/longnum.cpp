@@ -186,25 +186,11 @@ void normalize_balanced(double* v, int n)
         m = lo;
     }
 
-    // Words 3, 2, 1 with what pass 1 and 2 sent them, then word 0.
+    // Words 3, 2, 1 with what the passes sent them, carried word by word into word 0.
     v[1] += top1;
     v[2] += top2;
-    v[3] += top3;
-    for (int i = 3; i >= 1; --i) {
-        const double x = v[i] + carry;
-        double q = round_even(x * inv);
-        double r = x - q * R;
-        if (r > h) {
-            r -= R;
-            q += 1;
-        } else if (r < -h) {
-            r += R;
-            q -= 1;
-        }
-        v[i] = r;
-        carry = q;
-    }
-    v[0] += carry;
+    v[3] += top3 + carry;
+    normalize_balanced_short(v, 4);
 }
 
 }  // namespace

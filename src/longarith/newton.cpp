@@ -5,6 +5,16 @@
 #include "longarith/fmt.h"
 #include "longarith/linear.h"
 
+// Sets y (n words) to the start value v / R with the given exponent: two words,
+// the integer part of v and the next R-th, then zeros.
+static void start_value(double v, double exponent, LongNum* y, int n)
+{
+    y[0] = exponent;
+    y[1] = static_cast<int>(v);
+    y[2] = static_cast<int>((v - y[1]) * g_radix);
+    words_fill(0, y + 3, n - 2);
+}
+
 // The iterate starts with two correct words and every iteration doubles them:
 // ilog2(n) + 1 iterations at d = 2, 4, ..., n, n; the iterate grows to e words.
 // Both products of an iteration have the iterate y as one factor: from the
@@ -16,11 +26,7 @@ double ln_reciprocal(const LongNum* x, LongNum* y, int n, LongNum* t, double* wo
     const double R = g_radix;
     LongNum* t2 = t + 2 * n + 1;
 
-    y[0] = 1 - x[0];
-    const double v = R / (x[2] / R + x[1]);
-    y[1] = static_cast<int>(v);
-    y[2] = static_cast<int>((v - y[1]) * R);
-    words_fill(0, y + 3, n - 2);
+    start_value(R / (x[2] / R + x[1]), 1 - x[0], y, n);
 
     double err = 0;
     const int iterations = ilog2(n) + 1;
@@ -58,11 +64,7 @@ double ln_sqrt_int(int m, LongNum* y, int n, int flag, LongNum* t, double* work)
     const double R = g_radix;
     LongNum* t2 = t + 2 * n + 1;
 
-    y[0] = 0;
-    const double v = R / std::sqrt(static_cast<double>(m));
-    y[1] = static_cast<int>(v);
-    y[2] = static_cast<int>((v - y[1]) * R);
-    words_fill(0, y + 3, n - 2);
+    start_value(R / std::sqrt(static_cast<double>(m)), 0, y, n);
 
     double err = 0;
     const int iterations = ilog2(n) + 1;
