@@ -17,25 +17,12 @@
 #include "drm/series.h"
 #include "drm/storage.h"
 #include "longarith/longnum.h"
+#include "longarith/mpz_words.h"
 
 namespace {
 
 // Beyond the last term index of any run that fits the capacity (checked below).
 constexpr int64_t kMaxTestedTerm = 400000;
-
-struct Mpz {
-    mpz_t v;
-    Mpz() { mpz_init(v); }
-    ~Mpz() { mpz_clear(v); }
-    Mpz(const Mpz&) = delete;
-    Mpz& operator=(const Mpz&) = delete;
-    std::string str() const
-    {
-        std::vector<char> buf(mpz_sizeinbase(v, 10) + 2);
-        mpz_get_str(buf.data(), 10, v);
-        return buf.data();
-    }
-};
 
 struct Mpq {
     mpq_t v;
@@ -44,37 +31,6 @@ struct Mpq {
     Mpq(const Mpq&) = delete;
     Mpq& operator=(const Mpq&) = delete;
 };
-
-struct Radix {
-    int base;
-    int digits;
-    int64_t r;
-};
-
-// R = b^d with the largest d that keeps R at or below 10^5.7, as the dialogue forms it.
-std::vector<Radix> all_radices()
-{
-    std::vector<Radix> out;
-    for (int b = 3; b <= 62; ++b) {
-        const int d = static_cast<int>(5.7 / (std::log(static_cast<double>(b)) / std::log(10.0)));
-        int64_t r = 1;
-        for (int i = 0; i < d; ++i) r *= b;
-        out.push_back({b, d, r});
-    }
-    return out;
-}
-
-// out = the integer of the word vector v[0..n-1], units in v[n-1].
-void words_value(mpz_t out, const double* v, int n, int64_t r)
-{
-    mpz_set_ui(out, 0);
-    Mpz w;
-    for (int i = 0; i < n; ++i) {
-        mpz_mul_si(out, out, static_cast<long>(r));
-        mpz_set_d(w.v, v[i]);
-        mpz_add(out, out, w.v);
-    }
-}
 
 // out = product of (m x + c) over the factors.
 void poly_value(mpz_t out, const LinearFactor* factors, int count, int64_t x)

@@ -13,57 +13,12 @@
 
 #include "longarith/linear.h"
 #include "longarith/longnum.h"
+#include "longarith/mpz_words.h"
 
 namespace {
 
 constexpr double kGuard = -123456.75;     // never a word: sits just after z[n] of a result
 constexpr double kInGuard = 98765.25;     // the same after the words of an operand
-
-// A GMP integer that cleans up after itself.
-struct Mpz {
-    mpz_t v;
-    Mpz() { mpz_init(v); }
-    ~Mpz() { mpz_clear(v); }
-    Mpz(const Mpz&) = delete;
-    Mpz& operator=(const Mpz&) = delete;
-    std::string str() const
-    {
-        std::vector<char> buf(mpz_sizeinbase(v, 10) + 2);
-        mpz_get_str(buf.data(), 10, v);
-        return buf.data();
-    }
-};
-
-// The radix of base b as the dialogue forms it: the largest d with b^d <= 10^5.7.
-struct Radix {
-    int base;
-    int digits;
-    int64_t r;
-};
-
-std::vector<Radix> all_radices()
-{
-    std::vector<Radix> out;
-    for (int b = 3; b <= 62; ++b) {
-        const int d = static_cast<int>(5.7 / (std::log(static_cast<double>(b)) / std::log(10.0)));
-        int64_t r = 1;
-        for (int i = 0; i < d; ++i) r *= b;
-        out.push_back({b, d, r});
-    }
-    return out;
-}
-
-// out = the integer of the word vector v[0..n-1], units in v[n-1].
-void words_value(mpz_t out, const double* v, int n, int64_t r)
-{
-    mpz_set_ui(out, 0);
-    Mpz w;
-    for (int i = 0; i < n; ++i) {
-        mpz_mul_si(out, out, static_cast<long>(r));
-        mpz_set_d(w.v, v[i]);
-        mpz_add(out, out, w.v);
-    }
-}
 
 // out = (sum of z[j] R^(z[0]-j), j = 1..m) * R^(-base): the first m words of a
 // long number counted in units of R^base. False when that is not a whole number.

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <random>
 #include <string>
@@ -17,27 +18,26 @@
 // An mpz_t that frees itself.
 class Mpz {
 public:
-    Mpz() { mpz_init(v_); }
-    explicit Mpz(long x) { mpz_init_set_si(v_, x); }
-    Mpz(const Mpz& o) { mpz_init_set(v_, o.v_); }
+    Mpz() { mpz_init(v); }
+    explicit Mpz(long x) { mpz_init_set_si(v, x); }
+    Mpz(const Mpz& o) { mpz_init_set(v, o.v); }
     Mpz& operator=(const Mpz& o)
     {
-        mpz_set(v_, o.v_);
+        mpz_set(v, o.v);
         return *this;
     }
-    ~Mpz() { mpz_clear(v_); }
-    mpz_ptr get() { return v_; }
-    mpz_srcptr get() const { return v_; }
+    ~Mpz() { mpz_clear(v); }
+    mpz_ptr get() { return v; }
+    mpz_srcptr get() const { return v; }
     std::string str() const
     {
-        std::vector<char> buf(mpz_sizeinbase(v_, 10) + 2);
-        mpz_get_str(buf.data(), 10, v_);
+        std::vector<char> buf(mpz_sizeinbase(v, 10) + 2);
+        mpz_get_str(buf.data(), 10, v);
         return buf.data();
     }
-    friend bool operator==(const Mpz& a, const Mpz& b) { return mpz_cmp(a.v_, b.v_) == 0; }
+    friend bool operator==(const Mpz& a, const Mpz& b) { return mpz_cmp(a.v, b.v) == 0; }
 
-private:
-    mpz_t v_;
+    mpz_t v;
 };
 
 // Sets g_radix and g_carry_mode for the life of the object, then restores them.
@@ -108,6 +108,32 @@ inline Mpz words_value(const double* v, size_t len, double radix)
 }
 
 inline Mpz words_value(const std::vector<double>& v, double radix) { return words_value(v.data(), v.size(), radix); }
+
+// out = the integer of the word vector v[0..n-1], units in v[n-1], in the radix r.
+inline void words_value(mpz_ptr out, const double* v, int n, int64_t r)
+{
+    mpz_set(out, words_value(v, static_cast<size_t>(n), static_cast<double>(r)).get());
+}
+
+// The radix of base b as the dialogue forms it: the largest d with b^d <= 10^5.7.
+struct Radix {
+    int base;
+    int digits;
+    int64_t r;
+};
+
+// The radices of all bases 3..62.
+inline std::vector<Radix> all_radices()
+{
+    std::vector<Radix> out;
+    for (int b = 3; b <= 62; ++b) {
+        const int d = static_cast<int>(5.7 / (std::log(static_cast<double>(b)) / std::log(10.0)));
+        int64_t r = 1;
+        for (int i = 0; i < d; ++i) r *= b;
+        out.push_back({b, d, r});
+    }
+    return out;
+}
 
 // len words drawn uniformly from the balanced range: [-R/2, R/2] for even R,
 // [-(R-1)/2, (R-1)/2] for odd R.
