@@ -27,10 +27,10 @@ int main(int argc, char** argv)
     if (status != 0) return status;
 
     const DrmStageTimes& s = g_stage_times;
-    const double parts[] = {s.block_trees, s.tail_products, s.tail_divisions, s.closing, s.report};
-    const char* names[] = {"block trees", "tail products", "tail divisions", "closing formula", "report"};
+    const double parts[] = {s.block_trees, s.folds, s.closing, s.report};
+    const char* names[] = {"block trees", "folds", "closing formula", "report"};
     std::printf("%-16s %9s %7s\n", "stage", "seconds", "share");
-    for (int i = 0; i < 5; ++i) std::printf("%-16s %9.3f %6.1f%%\n", names[i], parts[i], 100 * parts[i] / total);
+    for (int i = 0; i < 4; ++i) std::printf("%-16s %9.3f %6.1f%%\n", names[i], parts[i], 100 * parts[i] / total);
     std::printf("%-16s %9.3f\n", "whole run", total);
     std::printf("products checked %ld, formed again %ld\n", g_check_counts.checked, g_check_counts.redone);
     return 0;

@@ -8,9 +8,9 @@
 
 // Runs are short at the lower levels: there the products are formed exactly
 // by the schoolbook method, T's two products summed as they are formed.
-// Longer runs are transformed once each; the three products P = Pl Pr,
-// Q = Ql Qr and T = Pl Tr + Qr Tl are formed from their spectra, T's sum
-// before its single inverse transform.
+// Longer runs are transformed once each, at the length their products need:
+// a run holds its integer right-aligned under leading zero words, and only
+// its significant words enter the products.
 // Test builds can corrupt an exact product here, as they can every checked one.
 static inline void exact_product_formed([[maybe_unused]] double* product, [[maybe_unused]] int len)
 {
@@ -19,78 +19,128 @@ static inline void exact_product_formed([[maybe_unused]] double* product, [[mayb
 #endif
 }
 
-double drm_merge_level(int n, int pairs)
+// The significant words of the n-word run at v: all but its leading zero
+// words, and at least one.
+static int significant_words(const double* v, int n)
 {
-    // Each product goes to the slot, is checked there against its operands,
-    // which are still in place, and only then replaces them. Spectra: Pl at
-    // s1 and Qr at s3 stay live while the others come and go; a product
-    // formed again uses the area from 4n on.
-    double* slot = scratch + 1;
-    double* s1 = fft_work;
-    double* s3 = s1 + 2 * n;
-    double* s2 = s3 + 2 * n;
-    double* s4 = s2 + 2 * n;
-    double* redo = fft_work + 4 * n;
+    int lead = 0;
+    while (lead < n - 1 && v[lead] == 0) ++lead;
+    return n - lead;
+}
+
+// A product operand over the significant words of the n-word run at v.
+static void run_operand(FmtOperand* op, const double* v, int n, double residue)
+{
+    const int len = significant_words(v, n);
+    fmt_operand_known(op, v + n - len, len, residue);
+}
+
+// Writes the product of count words at product as the 2n-word run at run:
+// right-aligned, zeros in front.
+static void place_run(const double* product, int count, double* run, int n)
+{
+    words_fill(0, run, 2 * n - count);
+    words_copy(product, run + 2 * n - count, count);
+}
+
+static double merge_pair(int n, int i, int pos)
+{
     double* res_p = run_residue[0];
     double* res_q = run_residue[1];
     double* res_t = run_residue[2];
-    double err = 0;
-    for (int i = 0, pos = 1; i < pairs; ++i, pos += 2 * n) {
-        const int r = pos + n;
+    const int r = pos + n;
+    // The residues the merged runs must have; they become the runs' own.
+    const double want_t = check_addmod(check_mulmod(res_p[2 * i], res_t[2 * i + 1]),
+                                       check_mulmod(res_q[2 * i + 1], res_t[2 * i]));
+    const double want_p = check_mulmod(res_p[2 * i], res_p[2 * i + 1]);
+    const double want_q = check_mulmod(res_q[2 * i], res_q[2 * i + 1]);
+
+    if (n <= kFmtSchoolbookMax) {
+        // Exact products: verified with the whole block, see drm_block.
         const double *pl = blk_p + pos, *pr = blk_p + r, *ql = blk_q + pos, *qr = blk_q + r;
         const double *tl = blk_t + pos, *tr = blk_t + r;
-        // The residues the merged runs must have; they become the runs' own.
-        const double want_t = check_addmod(check_mulmod(res_p[2 * i], res_t[2 * i + 1]),
-                                           check_mulmod(res_q[2 * i + 1], res_t[2 * i]));
-        const double want_p = check_mulmod(res_p[2 * i], res_p[2 * i + 1]);
-        const double want_q = check_mulmod(res_q[2 * i], res_q[2 * i + 1]);
+        double* slot = scratch + 1;
+        fmt_schoolbook(pl, tr, qr, tl, slot, n);
+        exact_product_formed(slot, 2 * n);
+        words_copy(slot, blk_t + pos, 2 * n);
+        fmt_schoolbook(pl, pr, nullptr, nullptr, slot, n);
+        exact_product_formed(slot, 2 * n);
+        words_copy(slot, blk_p + pos, 2 * n);
+        fmt_schoolbook(ql, qr, nullptr, nullptr, slot, n);
+        exact_product_formed(slot, 2 * n);
+        words_copy(slot, blk_q + pos, 2 * n);
         res_t[i] = want_t;
         res_p[i] = want_p;
         res_q[i] = want_q;
-        if (n <= kFmtSchoolbookMax) {
-            // Exact products: verified with the whole block, see drm_block.
-            fmt_schoolbook(pl, tr, qr, tl, slot, n);
-            exact_product_formed(slot, 2 * n);
-            words_copy(slot, blk_t + pos, 2 * n);
-            fmt_schoolbook(pl, pr, nullptr, nullptr, slot, n);
-            exact_product_formed(slot, 2 * n);
-            words_copy(slot, blk_p + pos, 2 * n);
-            fmt_schoolbook(ql, qr, nullptr, nullptr, slot, n);
-            exact_product_formed(slot, 2 * n);
-            words_copy(slot, blk_q + pos, 2 * n);
-            continue;
+        return 0;
+    }
+
+    // Each product goes to its own slot, is checked there against its
+    // operands, which are still in place, and only then replaces them.
+    FmtOperand pl, pr, ql, qr, tl, tr;
+    run_operand(&pl, blk_p + pos, n, res_p[2 * i]);
+    run_operand(&pr, blk_p + r, n, res_p[2 * i + 1]);
+    run_operand(&ql, blk_q + pos, n, res_q[2 * i]);
+    run_operand(&qr, blk_q + r, n, res_q[2 * i + 1]);
+    run_operand(&tl, blk_t + pos, n, res_t[2 * i]);
+    run_operand(&tr, blk_t + r, n, res_t[2 * i + 1]);
+    double* slot_t = scratch;
+    double* slot_p = scratch + 2 * n;
+    double* slot_q = scratch + 4 * n;
+    const double e_t = fmt_mul_add(&pl, &tr, &qr, &tl, slot_t);
+    const int count_t = tl.len + qr.len > pl.len + tr.len ? tl.len + qr.len : pl.len + tr.len;
+    fmt_release(&tl);
+    fmt_release(&tr);
+    const double e_p = fmt_mul(&pl, &pr, slot_p);
+    fmt_release(&pl);
+    fmt_release(&pr);
+    const double e_q = fmt_mul(&ql, &qr, slot_q);
+    fmt_release(&ql);
+    fmt_release(&qr);
+    place_run(slot_t, count_t, blk_t + pos, n);
+    place_run(slot_p, pl.len + pr.len, blk_p + pos, n);
+    place_run(slot_q, ql.len + qr.len, blk_q + pos, n);
+    res_t[i] = want_t;
+    res_p[i] = want_p;
+    res_q[i] = want_q;
+    return dmax3(e_t, e_p, e_q);
+}
+
+// A last run without a partner moves into the place of the merged run.
+static void move_run(int n, int i, int pos)
+{
+    double* arrays[] = {blk_p, blk_q, blk_t};
+    for (int k = 0; k < 3; ++k) {
+        double* a = arrays[k] + pos;
+        for (int j = n - 1; j >= 0; --j) a[n + j] = a[j];
+        words_fill(0, a, n);
+        run_residue[k][i] = run_residue[k][2 * i];
+    }
+}
+
+double drm_merge_level(int n, int runs)
+{
+    double err = 0;
+    for (int i = 0, pos = 1; 2 * i < runs; ++i, pos += 2 * n) {
+        if (2 * i + 1 < runs) {
+            err = dmax2(err, merge_pair(n, i, pos));
+        } else {
+            move_run(n, i, pos);
         }
-        fmt_forward(pl, s1, n);
-        fmt_forward(tr, s2, n);
-        fmt_pointwise(s1, s2, s2, n);
-        fmt_forward(qr, s3, n);
-        fmt_forward(tl, s4, n);
-        fmt_pointwise_add(s3, s4, s2, n);
-        err = dmax2(err, fmt_product(s2, slot, n, pl, tr, qr, tl, want_t, redo));
-        words_copy(slot, blk_t + pos, 2 * n);
-        fmt_forward(pr, s4, n);
-        fmt_pointwise(s1, s4, s4, n);
-        err = dmax2(err, fmt_product(s4, slot, n, pl, pr, nullptr, nullptr, want_p, redo));
-        words_copy(slot, blk_p + pos, 2 * n);
-        fmt_forward(ql, s1, n);
-        fmt_pointwise(s1, s3, s1, n);
-        err = dmax2(err, fmt_product(s1, slot, n, ql, qr, nullptr, nullptr, want_q, redo));
-        words_copy(slot, blk_q + pos, 2 * n);
     }
     return err;
 }
 
 // The leaves and the levels of the tree, leaving P, Q and T as integers in
-// words 1..fmt_size and their residues, as the merges predicted them, in
-// run_residue[][0].
-static double drm_block_tree(int formula_index, int fmt_size)
+// words 1..n of a run of n words, returned, and their residues, as the
+// merges predicted them, in run_residue[][0].
+static double drm_block_tree(int formula_index, int terms, int* run_words)
 {
-    drm_leaves(formula_index, fmt_size);
-    int pairs = fmt_size / 16;
-    const int levels = ilog2(2 * pairs);
+    drm_leaves(formula_index, terms);
     double err = 0;
-    for (int level = 0, n = kLeafWords; level < levels; ++level, n *= 2, pairs /= 2)
-        err = dmax2(err, drm_merge_level(n, pairs));
+    int n = kLeafWords;
+    for (int runs = terms; runs > 1; runs = (runs + 1) / 2, n *= 2) err = dmax2(err, drm_merge_level(n, runs));
+    *run_words = n;
     return err;
 }
 
@@ -100,21 +150,21 @@ static double drm_block_tree(int formula_index, int fmt_size)
 // fails (here, or in a transform product, which a wrong exact product below
 // it also makes fail) is computed once more, so that a fault that does not
 // come back is mended; a second failure leaves g_check_failed set.
-double drm_block(int formula_index, int fmt_size)
+double drm_block(int formula_index, int fmt_size, int terms)
 {
     const double k0 = drm_k;
     double err = 0;
+    int n = 0;
     for (int attempt = 1;; ++attempt) {
         drm_k = k0;
         g_check_failed = false;
-        err = drm_block_tree(formula_index, fmt_size);
+        err = drm_block_tree(formula_index, terms, &n);
 #ifdef DRMPI_UNCHECKED
         break;
 #endif
         ++g_check_counts.checked;
-        if (!g_check_failed && check_residue(blk_p + 1, fmt_size) == run_residue[0][0] &&
-            check_residue(blk_q + 1, fmt_size) == run_residue[1][0] &&
-            check_residue(blk_t + 1, fmt_size) == run_residue[2][0])
+        if (!g_check_failed && check_residue(blk_p + 1, n) == run_residue[0][0] &&
+            check_residue(blk_q + 1, n) == run_residue[1][0] && check_residue(blk_t + 1, n) == run_residue[2][0])
             break;
         if (attempt == 2) {
             g_check_failed = true;
@@ -122,8 +172,10 @@ double drm_block(int formula_index, int fmt_size)
         }
         ++g_check_counts.redone;
     }
-    ln_from_integer_words(blk_p, fmt_size);
-    ln_from_integer_words(blk_q, fmt_size);
-    ln_from_integer_words(blk_t, fmt_size);
+    double* const arrays[] = {blk_p, blk_q, blk_t};
+    for (double* a : arrays) {
+        words_fill(0, a + n + 1, fmt_size - n);
+        ln_from_integer_words(a, n);
+    }
     return err;
 }

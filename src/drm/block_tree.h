@@ -2,17 +2,18 @@
 // exact integers P, Q and T of one DRM block.
 #pragma once
 
-// Merges pairs of adjacent n-word runs, starting at word 1 of blk_p, blk_q and
-// blk_t, into runs of 2n words in place: P = Pl Pr, Q = Ql Qr, T = Pl Tr + Qr Tl.
-// The residues of the runs in run_residue are merged the same way. Every
-// transform product is checked (and formed again if needed) before it
-// replaces its operands. Uses 2n words of scratch and 10n doubles of
-// fft_work. Returns the rounding error.
-double drm_merge_level(int n, int pairs);
+// Merges the given number of adjacent n-word runs, starting at word 1 of
+// blk_p, blk_q and blk_t, pair by pair into runs of 2n words in place:
+// P = Pl Pr, Q = Ql Qr, T = Pl Tr + Qr Tl; an odd last run moves into the
+// place of its merged run. The residues of the runs in run_residue are merged
+// the same way. Every transform product is checked (and formed again if
+// needed) before it replaces its operands. Uses 6n words of scratch. Returns
+// the rounding error.
+double drm_merge_level(int n, int runs);
 
-// P, Q and T of the fmt_size / 8 terms starting at drm_k, as LongNums of
-// fmt_size words in blk_p, blk_q and blk_t, verified against the residues of
-// the leaves (computed once more if they fail; g_check_failed if they fail
-// again). Advances drm_k past the block. Returns the largest rounding error
-// of its products.
-double drm_block(int formula_index, int fmt_size);
+// P, Q and T of the given number of terms (1 to fmt_size / 8) starting at
+// drm_k, as LongNums of fmt_size words in blk_p, blk_q and blk_t, verified
+// against the residues of the leaves (computed once more if they fail;
+// g_check_failed if they fail again). Advances drm_k past the block. Returns
+// the largest rounding error of its products.
+double drm_block(int formula_index, int fmt_size, int terms);

@@ -21,23 +21,102 @@ int drm_step_count(int ne, int d, int b, double convergence, int fmt_size)
                             1.0);
 }
 
-// tail = Pi from tail = U(1), the series after its first term, over n words.
-static double drm_closing_formula(const ClosingConstants& c, int n)
+// Words of precision of the run: the ne printed words, the integer part and
+// guard words, within the FMT size.
+static int drm_precision(int ne, int fmt_size) { return imin2(ne + 8, fmt_size); }
+
+// Terms the run sums: enough for p words of the radix at the series'
+// convergence, and a few more, but not past the terms that the steps can take.
+static int drm_term_count(int p, double convergence, int steps, int block_terms)
 {
-    double e4 = 0;
-    if (c.sqrt_arg == 1) {
-        ln_set_int(1, acc_sum, n);
-    } else {
-        e4 = ln_sqrt_int(c.sqrt_arg, acc_sum, n, 1, scratch, fft_work);
+    const double needed = p * std::log(g_radix) / std::log(convergence);
+    const long terms = static_cast<long>(std::ceil(needed)) + 4;
+    const long most = static_cast<long>(steps) * block_terms;
+    return static_cast<int>(terms < most ? terms : most);
+}
+
+// The running tail is kept as the fraction N / D: N in tail, D in acc_sum,
+// p words each. A block with P, Q and T folds into it as
+// (T + P N / D) / Q = (T D + P N) / (Q D), so that no step divides.
+
+// The significant words of an integer held as a stripped LongNum: its exponent.
+static int integer_words(const LongNum* z) { return static_cast<int>(z[0]); }
+
+// z = the count words at v read as a LongNum with the given exponent,
+// stripped and cut to p words.
+static void drm_take(const double* v, int count, double exponent, LongNum* z, int p)
+{
+    int lead = 0;
+    while (lead < count && v[lead] == 0) ++lead;
+    const int keep = imin2(p, count - lead);
+    z[0] = exponent - lead;
+    words_copy(v + lead, z + 1, keep);
+    words_fill(0, z + 1 + keep, p - keep);
+}
+
+static double drm_fold(int p, bool first)
+{
+    LongNum* N = tail;
+    LongNum* D = acc_sum;
+    if (first) {
+        // The last block alone: N / D = T / Q.
+        drm_take(blk_t + 1, integer_words(blk_t), blk_t[0], N, p);
+        drm_take(blk_q + 1, integer_words(blk_q), blk_q[0], D, p);
+        return 0;
     }
-    ln_mul_int(acc_sum, c.num_factor, blk_p, n);
-    ln_mul_int(blk_p, c.sqrt_mul, blk_q, n);
-    ln_set_int(c.const_term, blk_p, n);
-    ln_mul_int(tail, c.tail_factor, blk_t, n);
-    ln_addsub(blk_p, blk_t, acc_sum, n, +1);
-    ln_mul_int(acc_sum, c.den_factor, blk_t, n);
-    const double e5 = ln_divide(blk_q, blk_t, tail, n, scratch, fft_work);
-    return dmax2(e4, e5);
+    // P N must be added at the scale of T D: as integers, T D has the units
+    // weight R^(eD - p), and so has P times N's first p - s words, where s is
+    // how far N lies below D. Words of N below that are past the precision.
+    const int s = static_cast<int>(D[0] - N[0]);
+    const int n_words = p - s;
+    FmtOperand t_op, d_op, p_op, n_op, q_op;
+    fmt_operand_known(&t_op, blk_t + 1, integer_words(blk_t), run_residue[2][0]);
+    fmt_operand_known(&p_op, blk_p + 1, integer_words(blk_p), run_residue[0][0]);
+    fmt_operand_known(&q_op, blk_q + 1, integer_words(blk_q), run_residue[1][0]);
+    fmt_operand(&d_op, D + 1, p);
+    double err;
+    int count;
+    if (n_words >= 1) {
+        fmt_operand(&n_op, N + 1, n_words);
+        err = fmt_mul_add(&t_op, &d_op, &p_op, &n_op, scratch);
+        count = t_op.len + p > p_op.len + n_words ? t_op.len + p : p_op.len + n_words;
+        fmt_release(&n_op);
+    } else {
+        err = fmt_mul(&t_op, &d_op, scratch);
+        count = t_op.len + p;
+    }
+    fmt_release(&t_op);
+    fmt_release(&p_op);
+    drm_take(scratch, count, count + D[0] - p, N, p);
+    err = dmax2(err, fmt_mul(&q_op, &d_op, scratch));
+    fmt_release(&q_op);
+    fmt_release(&d_op);
+    count = q_op.len + p;
+    drm_take(scratch, count, count + D[0] - p, D, p);
+    return err;
+}
+
+// tail = Pi = c0 c1 sqrt(c2) / (c3 (c4 + c5 N / D))
+//           = c0 c1 sqrt(c2) D / (c3 (c4 D + c5 N)), over p words.
+static double drm_closing_formula(const ClosingConstants& c, int p)
+{
+    LongNum* N = tail;
+    LongNum* D = acc_sum;
+    ln_mul_int(D, c.const_term, blk_p, p);
+    ln_mul_int(N, c.tail_factor, blk_t, p);
+    ln_addsub(blk_p, blk_t, blk_q, p, +1);
+    ln_mul_int(blk_q, c.den_factor, blk_t, p);   // the denominator, in blk_t
+    double err = 0;
+    if (c.sqrt_arg == 1) {
+        words_copy(D, blk_q, p + 1);
+    } else {
+        err = ln_inv_sqrt(c.sqrt_arg, blk_p, p, scratch);
+        ln_mul_int(blk_p, c.sqrt_arg, blk_q, p);   // sqrt(c2)
+        err = dmax2(err, ln_mul_cut(blk_q, p, D, p, blk_q, p));
+    }
+    ln_mul_int(blk_q, c.num_factor, blk_p, p);
+    ln_mul_int(blk_p, c.sqrt_mul, blk_q, p);     // the numerator, in blk_q
+    return dmax2(err, ln_quotient(blk_q, blk_t, tail, p, scratch));
 }
 
 // A product stayed wrong after it was formed again: nothing computed from it
@@ -72,32 +151,24 @@ int drm_run(FILE* in, FILE* con)
         mark = now;
     };
     double err = 0;
-    const int block_terms = n / 8;
+    const int p = drm_precision(rp.element_count, n);
+    const SeriesFormula& formula = kSeriesFormulas[rp.formula_index];
+    const int terms = drm_term_count(p, formula.convergence, steps, n / 8);
+    const int block_terms = (terms + steps - 1) / steps;
     for (int i = 1; i <= steps; ++i) {
         drm_k = static_cast<double>(steps - i) * block_terms + 1;
         const long ts = clock_ms();
-        const double e1 = drm_block(rp.formula_index, n);
+        err = dmax2(err, drm_block(rp.formula_index, n, block_terms));
         lap(g_stage_times.block_trees);
-        double e2 = 0;
-        if (i == 1) {
-            // No tail yet: a zero placed wholly below the words of T.
-            ln_set_int(0, scratch, n);
-            scratch[0] = -n;
-        } else {
-            e2 = ln_mul(blk_p, tail, scratch, n, fft_work);
-        }
-        err = dmax3(err, e1, e2);
-        ln_addsub(blk_t, scratch, acc_sum, n, +1);
-        lap(g_stage_times.tail_products);
-        const double e3 = ln_divide(acc_sum, blk_q, tail, n, scratch, fft_work);
-        lap(g_stage_times.tail_divisions);
-        err = dmax2(err, e3);
+        if (g_check_failed) return drm_stop_on_failed_check(con);
+        err = dmax2(err, drm_fold(p, i == 1));
+        lap(g_stage_times.folds);
         if (g_check_failed) return drm_stop_on_failed_check(con);
         fprintf(con, "  DRM Step=%3d,  Time=%8.2f (s)\n", i, (clock_ms() - ts) / 1000.0);
         fflush(con);
         lap(g_stage_times.report);
     }
-    err = dmax2(err, drm_closing_formula(kClosingConstants[rp.formula_index], n));
+    err = dmax2(err, drm_closing_formula(kClosingConstants[rp.formula_index], p));
     lap(g_stage_times.closing);
     if (g_check_failed) return drm_stop_on_failed_check(con);
 

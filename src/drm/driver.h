@@ -10,9 +10,8 @@ int drm_step_count(int ne, int d, int b, double convergence, int fmt_size);
 // Seconds spent in each stage of the last run, for the benchmark.
 struct DrmStageTimes {
     double block_trees;      // leaves and product trees of all blocks
-    double tail_products;    // P * tail and its sum with T
-    double tail_divisions;   // (T + P * tail) / Q
-    double closing;          // square root and final division
+    double folds;            // the blocks folded into the tail, N / D = (T D + P N) / (Q D)
+    double closing;          // square root and the one division
     double report;           // normalization and digits to the file
 };
 extern DrmStageTimes g_stage_times;

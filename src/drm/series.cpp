@@ -101,10 +101,10 @@ void drm_leaf_poly(double* out, double x, const LinearFactor* factors, int len, 
     for (int i = 0; i < count; ++i) words_scale(out, factors[i].m * x + factors[i].c, len);
 }
 
-void drm_leaves(int formula_index, int fmt_size)
+void drm_leaves(int formula_index, int terms)
 {
     const SeriesFormula& f = kSeriesFormulas[formula_index];
-    const int leaves = fmt_size / 8;
+    const int leaves = terms;
     const int64_t slope = static_cast<int64_t>(f.slope), intercept = static_cast<int64_t>(f.intercept);
     for (int j = 0, pos = 1; j < leaves; ++j, pos += kLeafWords) {
         const double k = drm_k;

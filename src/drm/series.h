@@ -38,7 +38,8 @@ extern double drm_k;
 // out (len words) = product of (m x + c) over the count factors, exact, normalized.
 void drm_leaf_poly(double* out, double x, const LinearFactor* factors, int len, int count);
 
-// Writes the fmt_size / 8 leaves of the terms drm_k, drm_k + 1, ... into words
-// 1..fmt_size of blk_p (p(k+1)), blk_q (q(k)) and blk_t (s_k (B k + A)), eight
-// words each, with their residues in run_residue, and advances drm_k past them.
-void drm_leaves(int formula_index, int fmt_size);
+// Writes the leaves of the given number of terms drm_k, drm_k + 1, ... into
+// words 1..8 terms of blk_p (p(k+1)), blk_q (q(k)) and blk_t (s_k (B k + A)),
+// eight words each, with their residues in run_residue, and advances drm_k
+// past them.
+void drm_leaves(int formula_index, int terms);

@@ -1,81 +1,73 @@
-// FMT multiplication: exact products of word vectors by a weighted complex FFT.
+// FMT multiplication: exact products of word vectors by the weighted FFT of
+// fft.h, each rounded to whole coefficients, carried into balanced words and
+// checked.
 //
-// A product of two n-word vectors is evaluated at the n roots of x^n = i: each
-// operand is weighted by exp(i pi k / (2n)) at position k and transformed by a
-// complex FFT of length n, the spectra are multiplied, and the inverse gives
-// c_k + i c_(k+n) at position k, so that one transform per operand yields the
-// full 2n-word product. Every product rounds its coefficients to integers
-// (halves up) and returns the largest rounding distance as its rounding error.
-//
-// A spectrum is 2n doubles: n real parts, then n imaginary parts, in the
-// transform's own order; only spectra of the same length may be combined.
-// Lengths up to kFmtSchoolbookMax are multiplied exactly by the schoolbook
-// method instead (rounding error 0).
-//
-// Every product is checked: its residue against the residues of its operands
-// (see check.h). A product that fails the check, or whose rounding error
-// reaches kFmtRedoError, is formed again by an exact route (the words of one
-// operand split in halves, so that the coefficients stay far below the
-// precision) and checked again; if it still fails, g_check_failed is set.
+// Every product returns its rounding error, the largest distance of a computed
+// coefficient from the whole number it was rounded to. Every product is
+// checked: its residue against the residues of its operands (see check.h). A
+// product that fails the check, or whose rounding error reaches kFmtRedoError,
+// is formed again by an exact route (the words of one operand split in halves,
+// so that the coefficients stay far below the precision) and checked again; if
+// it still fails, g_check_failed is set. Products of operands up to
+// kFmtSchoolbookMax words are formed exactly by the schoolbook method instead
+// (rounding error 0).
 #pragma once
 
+#include "longarith/fft.h"
 #include "longarith/longnum.h"
 
-constexpr int kFmtMaxSize = 1 << 18;        // longest product operand
-constexpr int kFmtSchoolbookMax = 32;       // n at or below: schoolbook, no transform
-constexpr double kFmtRedoError = 0.4;       // a rounding error from here on forms the product again
+constexpr int kFmtSchoolbookMax = 32;   // operands up to this many words: schoolbook, no transform
+constexpr double kFmtRedoError = 0.4;   // a rounding error from here on forms the product again
+static_assert(2 * kFmtSchoolbookMax == kFftMinLength, "the shortest transform follows the schoolbook limit");
 
-// out (2n + 1 doubles) = p * q as a LongNum of 2n words, stripped, checked;
-// p and q are read with n words and may be the same array. work: 6n doubles.
-// out overlaps none of p, q, work. Returns the rounding error.
-double ln_mul(const LongNum* p, const LongNum* q, LongNum* out, int n, double* work);
+// An operand of products: len words, most significant first, units last, read
+// in place; they must stay unchanged while the operand is in use. Its residue
+// and, once a product has transformed it, its spectrum stay with it, so that
+// an operand that enters several products is transformed once per length.
+// Spectra live in the multiplication's own storage, a few at a time: release
+// an operand when its products are done.
+struct FmtOperand {
+    const double* words;
+    int len;
+    double residue;   // of the words, see check.h
+    int slot;         // where its spectrum is, -1 for none
+    int m;            // the transform length of that spectrum
+};
 
-// out (2n + 1 doubles) = p * q as a LongNum of 2n words, stripped, checked,
-// with q's spectrum given in q_spec (fmt_forward of its first n words); p may
-// be q (a square). n > kFmtSchoolbookMax. work: 6n doubles, disjoint from out;
-// q_spec may lie in work from 2n on: it is rebuilt if the product had to be
-// formed again. Returns the rounding error. Lets one operand serve several
-// products.
-double ln_mul_spectrum(const LongNum* p, const LongNum* q, double* q_spec, LongNum* out, int n, double* work);
+// Describes words[0..len-1] as an operand (len >= 1) and computes its residue.
+void fmt_operand(FmtOperand* op, const double* words, int len);
+
+// The same with a residue the caller knows already.
+void fmt_operand_known(FmtOperand* op, const double* words, int len, double residue);
+
+// Gives the operand's spectrum storage back; the operand may be used again.
+void fmt_release(FmtOperand* op);
+
+// out[0..a.len + b.len - 1] = a * b, balanced-normalized (out[0] keeps the
+// final carry), checked. a and b may be the same operand (a square). out
+// overlaps no operand. Returns the rounding error.
+double fmt_mul(FmtOperand* a, FmtOperand* b, double* out);
+
+// out[0..count - 1] = a * b + c * d, count = max(a.len + b.len, c.len + d.len),
+// as fmt_mul.
+double fmt_mul_add(FmtOperand* a, FmtOperand* b, FmtOperand* c, FmtOperand* d, double* out);
 
 // out (2n words) = a * b, balanced-normalized, most significant word first,
-// checked; a and b are n-word vectors, only read, and may be the same; n is a
-// power of two >= 2. work: 6n doubles. out overlaps none of a, b, work.
-// Returns the rounding error.
+// checked; a and b are n-word vectors, only read, and may be the same. work is
+// not used. out overlaps neither a nor b. Returns the rounding error.
 double fmt_convolve(const double* a, const double* b, double* out, int n, double* work);
 
-// spectrum (2n doubles) = the weighted forward transform of the n-word vector a.
-// n is a power of two > kFmtSchoolbookMax; a and spectrum are disjoint.
-void fmt_forward(const double* a, double* spectrum, int n);
+// out (2n + 1 doubles) = p * q as a LongNum of 2n words, stripped, checked;
+// p and q are read with n words and may be the same array. work is not used.
+// out overlaps neither p nor q. Returns the rounding error.
+double ln_mul(const LongNum* p, const LongNum* q, LongNum* out, int n, double* work);
 
-// z = x * y, entry by entry; z may be x or y.
-void fmt_pointwise(const double* x, const double* y, double* z, int n);
-
-// z = z + x * y, entry by entry; z may be x or y.
-void fmt_pointwise_add(const double* x, const double* y, double* z, int n);
-
-// out (2n words) = the product whose spectrum is given, rounded to integers
-// and balanced-normalized, unchecked; spectrum is consumed. out and spectrum are
-// disjoint. Returns the rounding error.
-double fmt_inverse(double* spectrum, double* out, int n);
+// out = the product of the first nx words of x and the first ny words of y,
+// cut to its n leading words: a LongNum of n words, stripped. out may be x or
+// y: it is written when the product is complete. Returns the rounding error.
+double ln_mul_cut(const LongNum* x, int nx, const LongNum* y, int ny, LongNum* out, int n);
 
 // out (2n words) = a * b (+ c * d when c is not null), exactly, for n-word
-// vectors small enough that no coefficient reaches 2^53; normalized,
-// unchecked. out overlaps none of the inputs.
+// vectors (n <= kFmtSchoolbookMax); normalized, unchecked. out overlaps none
+// of the inputs.
 void fmt_schoolbook(const double* a, const double* b, const double* c, const double* d, double* out, int n);
-
-// Residue (see check.h) that the product a * b + c * d of n-word vectors must
-// have; c and d null for a plain product.
-double fmt_expected_residue(const double* a, const double* b, const double* c, const double* d, int n);
-
-// Checks out (2n words) = a * b + c * d (c and d null for a plain product),
-// the product just formed with rounding error err, against the residue it
-// must have, and forms it again when needed, using work (6n doubles, disjoint
-// from the operands and out). Returns the rounding error of the product
-// finally in out; *redone (unless null) tells whether it was formed again.
-double fmt_check(double* out, int n, const double* a, const double* b, const double* c, const double* d,
-                 double expected, double err, double* work, bool* redone);
-
-// fmt_inverse of the spectrum of a * b (+ c * d), followed by fmt_check.
-double fmt_product(double* spectrum, double* out, int n, const double* a, const double* b, const double* c,
-                   const double* d, double expected, double* work);

@@ -14,3 +14,16 @@ double ln_divide(const LongNum* p, const LongNum* q, LongNum* out, int n, LongNu
 
 // y = 1/sqrt(m) (flag < 0) or sqrt(m) (flag >= 0) with n words, for an integer m >= 2.
 double ln_sqrt_int(int m, LongNum* y, int n, int flag, LongNum* t, double* work);
+
+// The operations the computation uses: each Newton step works at the
+// precision it can deliver, which doubles from step to step, and the
+// quotient is formed from a reciprocal of half the length (Karp and
+// Markstein). t is a scratch area of 4n + 8 doubles.
+
+// out = a/b with n words (n >= 2), a and b read with n words; out differs
+// from both. The last word may be off by a few units.
+double ln_quotient(const LongNum* a, const LongNum* b, LongNum* out, int n, double* t);
+
+// y = 1/sqrt(m) with n words (y holds n + 2 doubles, n >= 2), for an integer
+// m >= 2. The last word may be off by a few units.
+double ln_inv_sqrt(int m, LongNum* y, int n, double* t);

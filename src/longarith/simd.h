@@ -43,10 +43,30 @@ inline vd fmadd(vd a, vd b, vd c)
 
 inline bool any(vl mask)
 {
+#if defined(__AVX512F__)
+    return _mm512_test_epi64_mask(reinterpret_cast<__m512i>(mask), reinterpret_cast<__m512i>(mask)) != 0;
+#else
     long long m = 0;
     for (int i = 0; i < kLanes; ++i) m |= mask[i];
     return m != 0;
+#endif
 }
+
+// floor(x), lane by lane, for any x.
+inline vd floor(vd x)
+{
+#if defined(__AVX512F__)
+    const __m512d v = reinterpret_cast<__m512d>(x);
+    return reinterpret_cast<vd>(_mm512_mask_roundscale_pd(v, 0xFF, v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
+#else
+    vd r;
+    for (int i = 0; i < kLanes; ++i) r[i] = std::floor(x[i]);
+    return r;
+#endif
+}
+
+// The lanes in the opposite order.
+inline vd reverse(vd x) { return __builtin_shuffle(x, vl{7, 6, 5, 4, 3, 2, 1, 0}); }
 
 inline double hmax(vd v)
 {

@@ -157,7 +157,7 @@ TEST_P(BlockAgainstSeries, PQTAreTheExactBlockProducts)
             SCOPED_TRACE(testing::Message() << kSeries[formula].name << ", FMT size " << fmt_size << ", R = " << radix
                                             << ", k0 = " << k0);
             drm_k = static_cast<double>(k0);
-            const double err = drm_block(formula, fmt_size);
+            const double err = drm_block(formula, fmt_size, fmt_size / 8);
             const Block want = exact_block(formula, k0, terms);
             EXPECT_TRUE(holds_integer(blk_p, fmt_size, want.p, radix)) << "P";
             EXPECT_TRUE(holds_integer(blk_q, fmt_size, want.q, radix)) << "Q";
@@ -188,7 +188,7 @@ TEST_F(BlockWorked, ChudnovskyTwoTermsFromOne)
 {
     use_radix(100000.0);
     drm_k = 1;
-    const double err = drm_block(0, 16);
+    const double err = drm_block(0, 16, 2);
     EXPECT_LT(err, 0.5);
     EXPECT_EQ(drm_k, 3);
 
@@ -212,7 +212,7 @@ TEST_F(BlockWorked, ChudnovskySingleLeaf)
 {
     use_radix(100000.0);
     drm_k = 1;
-    EXPECT_EQ(drm_block(0, 8), 0);
+    EXPECT_EQ(drm_block(0, 8, 1), 0);
     EXPECT_EQ(drm_k, 2);
     auto words = [](const double* z) { return std::vector<double>(z, z + 9); };
     EXPECT_EQ(words(blk_p), (std::vector<double>{1, 231, 0, 0, 0, 0, 0, 0, 0}));
@@ -227,10 +227,10 @@ TEST_F(BlockWorked, SignFollowsTheTermAcrossBlocks)
     for (int formula = 0; formula < kFormulaCount; ++formula) {
         SCOPED_TRACE(kSeries[formula].name);
         drm_k = 2;
-        drm_block(formula, 8);
+        drm_block(formula, 8, 1);
         EXPECT_GT(blk_t[1], 0);
         drm_k = 1;
-        drm_block(formula, 8);
+        drm_block(formula, 8, 1);
         if (kSeries[formula].alternating) {
             EXPECT_LT(blk_t[1], 0);
         } else {
@@ -246,12 +246,12 @@ TEST_F(BlockWorked, ConsecutiveBlocksReadNothingOfEarlierOnes)
     const double radix = 238328.0;
     use_radix(radix);
     drm_k = 5;
-    drm_block(1, 4096);
+    drm_block(1, 4096, 512);
     ASSERT_EQ(drm_k, 5 + 512);
     for (int fmt_size : {64, 16, 8}) {
         SCOPED_TRACE(testing::Message() << "FMT size " << fmt_size);
         const long k0 = static_cast<long>(drm_k);
-        drm_block(1, fmt_size);
+        drm_block(1, fmt_size, fmt_size / 8);
         const Block want = exact_block(1, k0, fmt_size / 8);
         EXPECT_TRUE(holds_integer(blk_p, fmt_size, want.p, radix));
         EXPECT_TRUE(holds_integer(blk_q, fmt_size, want.q, radix));
@@ -292,7 +292,7 @@ TEST_F(MergeLevel, MergesEachPairInPlaceAndNothingElse)
                 right[k].push_back(words_value(pair + c.n, c.n, c.radix));
             }
 
-        const double err = drm_merge_level(c.n, c.pairs);
+        const double err = drm_merge_level(c.n, 2 * c.pairs);
         EXPECT_LT(err, 0.5);
 
         for (int i = 0; i < c.pairs; ++i) {

@@ -338,7 +338,7 @@ TEST_F(Leaves, OfTheFirstTermInTheThreeSeries)
     for (int fi = 0; fi < kFormulaCount; ++fi) {
         SCOPED_TRACE("formula ID " + std::to_string(fi + 1));
         drm_k = 1;
-        drm_leaves(fi, 8);
+        drm_leaves(fi, 1);
         Mpz want;
         mpz_set_si(want.v, static_cast<long>(cases[fi].p));
         EXPECT_TRUE(has_value(blk_p + 1, kLeafWords, want.v, 100000));
@@ -353,7 +353,7 @@ TEST_F(Leaves, OfTheFirstTermInTheThreeSeries)
 
     // The words of the Chudnovsky leaves.
     drm_k = 1;
-    drm_leaves(0, 8);
+    drm_leaves(0, 1);
     EXPECT_EQ(std::vector<double>(blk_p + 1, blk_p + 9), (std::vector<double>{0, 0, 0, 0, 0, 0, 0, 231}));
     EXPECT_EQ(std::vector<double>(blk_q + 1, blk_q + 9), (std::vector<double>{0, 0, 0, 0, 11, -6094, -11400, 32000}));
     EXPECT_EQ(std::vector<double>(blk_t + 1, blk_t + 9), (std::vector<double>{0, 0, 0, 0, 0, 0, -5587, -31543}));
@@ -371,7 +371,7 @@ TEST_F(Leaves, SignsAlternateInIds1And3AndNotIn2)
     const int want[kFormulaCount][4] = {{-1, 1, -1, 1}, {1, 1, 1, 1}, {-1, 1, -1, 1}};
     for (int fi = 0; fi < kFormulaCount; ++fi) {
         drm_k = 1;
-        drm_leaves(fi, 32);
+        drm_leaves(fi, 4);
         for (int j = 0; j < 4; ++j) EXPECT_EQ(leaf_sign(j), want[fi][j]) << "ID " << fi + 1 << ", k = " << j + 1;
     }
 }
@@ -382,21 +382,21 @@ TEST_F(Leaves, SignFollowsTheTermIndexAcrossBlocks)
     for (int fi = 0; fi < kFormulaCount; ++fi) {
         const int odd_sign = kSeriesFormulas[fi].alternating ? -1 : 1;
         drm_k = 2;
-        drm_leaves(fi, 8);
+        drm_leaves(fi, 1);
         EXPECT_EQ(leaf_sign(0), 1) << "ID " << fi + 1 << ", k = 2";
         EXPECT_EQ(drm_k, 3);
         drm_k = 1;
-        drm_leaves(fi, 8);
+        drm_leaves(fi, 1);
         EXPECT_EQ(leaf_sign(0), odd_sign) << "ID " << fi + 1 << ", k = 1";
     }
     // Blocks of three leaves: k = 4, 5, 6 then 1, 2, 3.
     drm_k = 4;
-    drm_leaves(0, 24);
+    drm_leaves(0, 3);
     EXPECT_EQ(leaf_sign(0), 1);
     EXPECT_EQ(leaf_sign(1), -1);
     EXPECT_EQ(leaf_sign(2), 1);
     drm_k = 1;
-    drm_leaves(0, 24);
+    drm_leaves(0, 3);
     EXPECT_EQ(leaf_sign(0), -1);
     EXPECT_EQ(leaf_sign(1), 1);
     EXPECT_EQ(leaf_sign(2), -1);
@@ -417,7 +417,7 @@ TEST_F(Leaves, FillWordsOneToEightLAndAdvanceTheTermIndexByL)
                 a[8 * leaves + 1] = kMark;
             }
             drm_k = k0;
-            drm_leaves(1, size);
+            drm_leaves(1, size / 8);
             EXPECT_EQ(drm_k, k0 + leaves);
             for (double* a : arrays) {
                 EXPECT_EQ(a[0], kMark) << "word 0 is the exponent's place";
@@ -470,7 +470,7 @@ TEST_F(Leaves, AreExactAndFitEightBalancedWordsInEveryRadix)
             for (const int64_t k0 : starts) {
                 const int leaves = static_cast<int>(uniform(1, 6));
                 drm_k = static_cast<double>(k0);
-                drm_leaves(fi, 8 * leaves);
+                drm_leaves(fi, leaves);
                 ASSERT_EQ(drm_k, static_cast<double>(k0 + leaves));
                 for (int j = 0; j < leaves; ++j) {
                     const int64_t k = k0 + j;

@@ -37,12 +37,12 @@ TEST_P(ProductChecks, AFaultThatDoesNotComeBackLeavesEveryDigitRight)
 INSTANTIATE_TEST_SUITE_P(Faults, ProductChecks,
                          testing::Values(FaultCase{"None", ""}, FaultCase{"FirstExactProduct", "once:0"},
                                          FaultCase{"FirstTransformProduct", "once:256"},
-                                         FaultCase{"FirstLongProduct", "once:8192"}),
+                                         FaultCase{"FirstLongProduct", "once:4096"}),
                          [](const testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
 
 TEST(ProductChecksStop, AFaultThatStaysStopsTheRun)
 {
-    for (const char* faults : {"always:0", "always:256", "always:8192"}) {
+    for (const char* faults : {"always:0", "always:256", "always:4096"}) {
         SCOPED_TRACE(faults);
         const DrmpiRun r = run_drmpi("10\n0\n1\n20000\n", "RamnDRM1.txt", "", std::string("DRMPI_FAULTS=") + faults,
                                      drmpi_faults_exe());

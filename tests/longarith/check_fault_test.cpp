@@ -93,7 +93,7 @@ TEST_F(ProductFault, AFaultThatStaysIsReported)
 std::vector<double> block(int formula_index, int fmt_size, double k0)
 {
     drm_k = k0;
-    drm_block(formula_index, fmt_size);
+    drm_block(formula_index, fmt_size, fmt_size / 8);
     std::vector<double> all;
     for (const double* a : {blk_p, blk_q, blk_t}) all.insert(all.end(), a, a + fmt_size + 1);
     return all;
@@ -139,7 +139,7 @@ TEST_F(ProductFault, ABlockReportsAFaultThatStays)
         SetUp();
         inject(min_len, true);
         drm_k = 301;
-        drm_block(0, 4096);
+        drm_block(0, 4096, 512);
         EXPECT_TRUE(g_check_failed);
     }
 }

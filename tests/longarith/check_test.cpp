@@ -112,32 +112,33 @@ TEST(CheckRedo, OrdinaryProductsAreCheckedOnce)
     }
 }
 
-// A product by a kept spectrum that has to be formed again may overwrite the
-// spectrum's area; the spectrum must still serve the next product.
+// A product by an operand whose spectrum is kept, formed again because its
+// words are extreme, must leave that spectrum to serve the next product.
 TEST(CheckRedo, KeptSpectrumSurvivesAProductFormedAgain)
 {
     const double radix = 456976.0;
     RadixGuard guard(radix);
     const int n = 1 << 15;
     std::mt19937_64 rng(3);
-    std::vector<double> q(n + 1, 228488), p(n + 1, 228488), r(n + 1), out(2 * n + 1), work(6 * n);
-    q[0] = p[0] = r[0] = 1;
-    const std::vector<double> rw = random_balanced(rng, n, radix);
-    std::copy(rw.begin(), rw.end(), r.begin() + 1);
-    double* q_spec = work.data() + 2 * n;
-    fmt_forward(q.data() + 1, q_spec, n);
+    std::vector<double> q(n, 228488), p(n, 228488), out(2 * n);
+    const std::vector<double> r = random_balanced(rng, n, radix);
+    FmtOperand q_op, p_op, r_op;
+    fmt_operand(&q_op, q.data(), n);
+    fmt_operand(&p_op, p.data(), n);
+    fmt_operand(&r_op, r.data(), n);
 
     const CheckCounts before = g_check_counts;
-    ln_mul_spectrum(p.data(), q.data(), q_spec, out.data(), n, work.data());
+    fmt_mul(&p_op, &q_op, out.data());
     EXPECT_EQ(g_check_counts.redone, before.redone + 1);
-    const double err = ln_mul_spectrum(r.data(), q.data(), q_spec, out.data(), n, work.data());
+    const double err = fmt_mul(&r_op, &q_op, out.data());
+    EXPECT_EQ(g_check_counts.redone, before.redone + 1);
     EXPECT_LT(err, kFmtRedoError);
-    Mpz x = words_value(r.data() + 1, n, radix), y = words_value(q.data() + 1, n, radix), z;
+    Mpz x = words_value(r, radix), y = words_value(q, radix), z;
     mpz_mul(z.get(), x.get(), y.get());
-    // out is stripped: its words are the product shifted up by the leading zeros removed.
-    const int shift = static_cast<int>(r[0] + q[0] - out[0]);
-    std::vector<double> words(out.begin() + 1, out.end() - shift);
-    EXPECT_TRUE(words_value(words, radix) == z);
+    EXPECT_TRUE(words_value(out, radix) == z);
+    fmt_release(&q_op);
+    fmt_release(&p_op);
+    fmt_release(&r_op);
 }
 
 }  // namespace
