@@ -386,6 +386,7 @@ inline vd load_words(const double* a, int len, int j)
 {
     if (j + kLanes <= len) return simd::reverse(load(a + len - kLanes - j));
     vd v = broadcast(0.0);
+    if (j >= len) return v;
     for (int i = 0; i < kLanes && j + i < len; ++i) v[i] = a[len - 1 - j - i];
     return v;
 }
@@ -424,23 +425,25 @@ inline vd round_half_up(vd x) { return simd::floor(x + 0.5); }
 
 // Stores the rounded coefficients c_k .. c_(k+7) (lane i: c_(k+i), x its
 // unrounded value) at out[count - 1 - k - i]; those of index count or more
-// have no place and count by their distance from zero.
-inline void store_coefficients(double* out, int count, int k, vd x, vd* err)
+// have no place and count by their distance from zero. Returns err with
+// their distances from the whole numbers folded in.
+inline vd store_coefficients(double* out, int count, int k, vd x, vd err)
 {
+    if (k >= count) return simd::vmax(err, simd::vabs(x));
     const vd r = round_half_up(x);
     if (k + kLanes <= count) {
         store(out + count - kLanes - k, simd::reverse(r));
-        *err = simd::vmax(*err, simd::vabs(r - x));
-        return;
+        return simd::vmax(err, simd::vabs(r - x));
     }
     for (int i = 0; i < kLanes; ++i) {
         if (k + i < count) {
             out[count - 1 - k - i] = r[i];
-            (*err)[i] = std::fmax((*err)[i], std::fabs(r[i] - x[i]));
+            err[i] = std::fmax(err[i], std::fabs(r[i] - x[i]));
         } else {
-            (*err)[i] = std::fmax((*err)[i], std::fabs(x[i]));
+            err[i] = std::fmax(err[i], std::fabs(x[i]));
         }
     }
+    return err;
 }
 
 }  // namespace
@@ -508,8 +511,8 @@ double fft_inverse(double* spectrum, double* out, int count, int m)
             const int k = j + t * q;
             const double tr = quarter_turn[0][t], ti = quarter_turn[1][t];
             const vd c = cj * tr - sj * ti, s = cj * ti + sj * tr;
-            store_coefficients(out, count, k, ar[t] * c + ai[t] * s, &err);
-            store_coefficients(out, count, k + m, ai[t] * c - ar[t] * s, &err);
+            err = store_coefficients(out, count, k, ar[t] * c + ai[t] * s, err);
+            err = store_coefficients(out, count, k + m, ai[t] * c - ar[t] * s, err);
         }
     }
     return simd::hmax(err);

@@ -59,32 +59,6 @@ inline T digit(T x, int k, double R, double inv)
     return d[k];
 }
 
-// First pass of the vector form over positions m >= 4: digit k of word
-// m + k is added to position m; the digits that fall on positions 1..3 are
-// added to top[1..3]. D digits are enough when every word lies below
-// 1.5 R^(D-1) in magnitude; the sums then lie within 2R.
-template <int D>
-void spread_digits(double* v, int n, double R, double inv, double* top)
-{
-    constexpr int L = simd::kLanes;
-    for (int p = 4; p < 4 + D - 1 && p < n; ++p) {
-        double d[D];
-        split_digits<D>(v[p], R, inv, d);
-        for (int k = p - 3; k < D; ++k) top[p - k] += d[k];
-    }
-    int m = 4;
-    for (; m + L + D - 1 <= n; m += L) {
-        vd s = digit<D>(simd::load(v + m), 0, R, inv);
-        for (int k = 1; k < D; ++k) s += digit<D>(simd::load(v + m + k), k, R, inv);
-        simd::store(v + m, s);
-    }
-    for (; m < n; ++m) {
-        double s = 0;
-        for (int k = 0; k < D && m + k < n; ++k) s += digit<D>(v[m + k], k, R, inv);
-        v[m] = s;
-    }
-}
-
 // Balanced form for short vectors, word by word from the last: the remainder
 // of the word (with the carry it received) truncated toward zero, moved by R
 // when beyond R/2, and the quotient carried on. Quotients come from a product
@@ -118,79 +92,90 @@ void normalize_balanced_short(double* v, int n)
     v[0] += carry;
 }
 
-// Balanced form in four vector passes with no long carry chain: the words
-// are split into digits and each digit added to its place (words then lie
-// within 2R), split once more (within R/2 + 3), and a last sweep carries
-// the rare word beyond R/2; the first four words, which may be large, are
-// settled last with exact scalar carries.
+// Lanes 1..7 of x followed by lane 0 of next: the words one place less
+// significant (lane order is memory order, most significant first).
+inline vd next1(vd x, vd next) { return __builtin_shuffle(x, next, simd::vl{1, 2, 3, 4, 5, 6, 7, 8}); }
+inline vd next2(vd x, vd next) { return __builtin_shuffle(x, next, simd::vl{2, 3, 4, 5, 6, 7, 8, 9}); }
+inline vd next3(vd x, vd next) { return __builtin_shuffle(x, next, simd::vl{3, 4, 5, 6, 7, 8, 9, 10}); }
+
+// Balanced form in one pass from the last word to the first, eight words at
+// a time with no long carry chain: each word (below 2^53 in magnitude) is
+// split into four balanced digits, and each place takes the digits that fall
+// on it (within 2R), split once more (within R/2 + 3); the rare word still
+// beyond R/2 is carried word by word. The first words, which may be large,
+// are settled last with exact scalar carries.
 //
 // The quotients use 1/R shrunk by 2^-50, so that a word of exactly +-R/2 (or
 // less) gives the quotient 0 and a balanced vector passes through unchanged.
-void normalize_balanced(double* v, int n)
+template <int D>
+void normalize_balanced_digits(double* v, int n)
 {
     const double R = g_radix, inv = (1.0 / R) * (1.0 - 0x1p-50), h = R / 2;
     constexpr int L = simd::kLanes;
+    const vd Rv = simd::broadcast(R), invv = simd::broadcast(inv), hv = simd::broadcast(h);
+    const vd zero = simd::broadcast(0.0);
+    // Vectors cover [head, n); the head words in front are done by hand.
+    const int head = 4 + (n - 4) % L;
+    vd prev1 = zero, prev2 = zero, prev3 = zero, prev_s = zero;
+    double carry = 0;
+    for (int i = n - L; i >= head; i -= L) {
+        const vd x = simd::load(v + i);
+        const vd q1 = round_even(x * invv);
+        const vd d0 = x - q1 * Rv;
+        const vd q2 = round_even(q1 * invv);
+        const vd d1 = q1 - q2 * Rv;
+        vd d2 = q2, d3 = zero, w;
+        if (D == 4) {
+            d3 = round_even(q2 * invv);
+            d2 = q2 - d3 * Rv;
+            w = d0 + next1(d1, prev1) + next2(d2, prev2) + next3(d3, prev3);
+        } else {
+            w = d0 + next1(d1, prev1) + next2(d2, prev2);
+        }
+        const vd s = round_even(w * invv);
+        vd u = w - s * Rv + next1(s, prev_s);
+        prev1 = d1;
+        prev2 = d2;
+        prev3 = d3;
+        prev_s = s;
+        if (carry != 0 || simd::any(simd::vabs(u) > hv)) {
+            for (int l = L - 1; l >= 0; --l) {
+                double y = u[l] + carry;
+                carry = 0;
+                if (y > h) {
+                    y -= R;
+                    carry = 1;
+                } else if (y < -h) {
+                    y += R;
+                    carry = -1;
+                }
+                u[l] = y;
+            }
+        }
+        simd::store(v + i, u);
+    }
+    // What the first vector sends in front of it, then the head by hand.
+    v[head - 1] += prev1[0] + prev2[1] + prev3[2] + prev_s[0] + carry;
+    v[head - 2] += prev2[0] + prev3[1];
+    v[head - 3] += prev3[0];
+    normalize_balanced_short(v, head);
+}
 
-    // Pass 1, positions m >= 4: as many digits as the largest word needs.
+// Three digits do when every word lies below R^3 / 2 in magnitude.
+void normalize_balanced(double* v, int n)
+{
+    constexpr int L = simd::kLanes;
     vd big = simd::broadcast(0.0);
     int m = 4;
     for (; m + L <= n; m += L) big = simd::vmax(big, simd::vabs(simd::load(v + m)));
     double largest = simd::hmax(big);
     for (; m < n; ++m) largest = std::fmax(largest, std::fabs(v[m]));
-    double top[4] = {0, 0, 0, 0};
-    if (largest <= 1.5 * R * R) {
-        spread_digits<2>(v, n, R, inv, top);
-    } else if (largest <= 1.5 * R * R * R) {
-        spread_digits<3>(v, n, R, inv, top);
+    const double R = g_radix;
+    if (largest < 0.5 * R * R * R) {
+        normalize_balanced_digits<3>(v, n);
     } else {
-        spread_digits<4>(v, n, R, inv, top);
+        normalize_balanced_digits<4>(v, n);
     }
-    double top1 = top[1], top2 = top[2], top3 = top[3];
-
-    // Pass 2: now |v[m]| <= 2R; one more split.
-    top3 += round_even(v[4] * inv);
-    for (m = 4; m + L + 1 <= n; m += L) {
-        const vd x0 = simd::load(v + m), x1 = simd::load(v + m + 1);
-        const vd q0 = simd::round_even(x0 * inv), q1 = simd::round_even(x1 * inv);
-        simd::store(v + m, x0 - q0 * R + q1);
-    }
-    for (; m < n; ++m) {
-        double s = v[m] - round_even(v[m] * inv) * R;
-        if (m + 1 < n) s += round_even(v[m + 1] * inv);
-        v[m] = s;
-    }
-
-    // Pass 3: from the last word up, carry the words beyond R/2. Whole
-    // vectors that need nothing are passed over.
-    const vd hv = simd::broadcast(h);
-    double carry = 0;
-    m = n;
-    while (m > 4) {
-        const int lo = m - L >= 4 ? m - L : 4;
-        if (carry == 0 && m - lo == L && !simd::any(simd::vabs(simd::load(v + lo)) > hv)) {
-            m = lo;
-            continue;
-        }
-        for (int i = m - 1; i >= lo; --i) {
-            double x = v[i] + carry;
-            carry = 0;
-            if (x > h) {
-                x -= R;
-                carry = 1;
-            } else if (x < -h) {
-                x += R;
-                carry = -1;
-            }
-            v[i] = x;
-        }
-        m = lo;
-    }
-
-    // Words 3, 2, 1 with what the passes sent them, carried word by word into word 0.
-    v[1] += top1;
-    v[2] += top2;
-    v[3] += top3 + carry;
-    normalize_balanced_short(v, 4);
 }
 
 }  // namespace
