@@ -18,9 +18,6 @@ const MethodRow kMethodTable[4] = {
      "RamnDRM?.txt", "DRM with Ramanujan", 3},
 };
 
-FILE* g_out_file = nullptr;
-char g_out_name[32] = "";
-
 bool dialogue_read_int(FILE* in, int* value)
 {
     int ch = getc(in);
@@ -80,11 +77,11 @@ int run_dialogue(int method_index, int capacity, FILE* in, FILE* con, RunParams*
     int id = ask(in, con, 1);
     if (id < 1 || id > row.id_count) id = 1;
 
-    std::snprintf(g_out_name, sizeof g_out_name, "%s", row.file_template);
-    g_out_name[7] = static_cast<char>('0' + id);
-    g_out_file = std::fopen(g_out_name, "w");
-    if (g_out_file == nullptr) {
-        fprintf(con, " ** Error Stop ** Cannot create %s \n", g_out_name);
+    char name[32];
+    std::snprintf(name, sizeof name, "%s", row.file_template);
+    name[7] = static_cast<char>('0' + id);
+    if (!out_file_create(name)) {
+        fprintf(con, " ** Error Stop ** Cannot create %s \n", name);
         fflush(con);
         return 1;
     }
@@ -92,6 +89,7 @@ int run_dialogue(int method_index, int capacity, FILE* in, FILE* con, RunParams*
     fprintf(con, " Type In N (N=Number of Pi %d-Base) \n", base);
     const int n_digits = ask(in, con, 0);
     if (n_digits < 1) {
+        out_file_discard();
         fprintf(con, " ** Error Stop ** N < 1 \n");
         fflush(con);
         return 1;
@@ -114,6 +112,8 @@ int run_dialogue(int method_index, int capacity, FILE* in, FILE* con, RunParams*
 
     if (fmt_size > capacity) {
         fprintf(con, " ** Error Stop ** N > ND \n");
+        // The request is refused, but its header is the file's whole content.
+        if (!out_file_commit()) fprintf(con, " ** Error Stop ** Cannot write %s \n", g_out_name);
         fflush(con);
         return 1;
     }

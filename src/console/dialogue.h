@@ -2,6 +2,8 @@
 #pragma once
 #include <cstdio>
 
+#include "console/outfile.h"
+
 struct MethodRow {
     const char* id_prompt;       // the formula ID prompt
     const char* formula_list;    // the IDs and their names
@@ -22,14 +24,14 @@ struct RunParams {
     int digit_offset;         // 0: digits from "0"; 10: digits from "a"
 };
 
-extern FILE* g_out_file;        // the output file, open for writing after the dialogue
-extern char g_out_name[32];     // its name, for the error lines
-
 // Asks the four questions on con, reading the answers from in; sets g_radix,
-// g_carry_mode (balanced), opens g_out_file in the current directory and
-// writes the three header lines to con and the file. Returns 0 and fills
-// *params when the request fits capacity; otherwise writes the stop line to con
-// and returns the exit status for the program (1).
+// g_carry_mode (balanced), creates the output file (out_file_create) after the
+// ID and writes the three header lines to con and the file. Returns 0 and
+// fills *params when the request fits capacity, with g_out_file open for the
+// rest of the run. Otherwise writes the stop line to con and returns the exit
+// status for the program (1), with the output file settled: nothing created
+// when it cannot be, removed again after N < 1, and put in place holding the
+// header after N > ND.
 int run_dialogue(int method_index, int capacity, FILE* in, FILE* con, RunParams* params);
 
 // Reads one whitespace-separated answer. Returns false, leaving *value alone,

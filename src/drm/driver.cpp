@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "console/dialogue.h"
+#include "console/outfile.h"
 #include "console/report.h"
 #include "drm/block_tree.h"
 #include "drm/series.h"
@@ -120,9 +121,10 @@ static double drm_closing_formula(const ClosingConstants& c, int p)
 }
 
 // A product stayed wrong after it was formed again: nothing computed from it
-// can be trusted, so the run stops.
+// can be trusted, so the run stops and its file goes.
 static int drm_stop_on_failed_check(FILE* con)
 {
+    out_file_discard();
     fprintf(con, " ** Error Stop ** Product check failed \n");
     fflush(con);
     return 1;
@@ -172,16 +174,19 @@ int drm_run(FILE* in, FILE* con)
     lap(g_stage_times.closing);
     if (g_check_failed) return drm_stop_on_failed_check(con);
 
-    const bool written =
-        report_result(tail, rp.element_count, rp.digits_per_element, rp.base, rp.digit_offset, t0, err, con) &&
-        std::fclose(g_out_file) == 0;
+    // The file takes the place of the earlier one only when all of it is written.
+    bool written =
+        report_result(tail, rp.element_count, rp.digits_per_element, rp.base, rp.digit_offset, t0, err, con);
+    if (written) {
+        written = out_file_commit();
+    } else {
+        out_file_discard();
+    }
     lap(g_stage_times.report);
     if (!written) {
-        g_out_file = nullptr;
         fprintf(con, " ** Error Stop ** Cannot write %s \n", g_out_name);
         return 1;
     }
-    g_out_file = nullptr;
     // The file is complete, but a console that could not be written (closed,
     // reader gone, disk full) has lost lines: no success then. There is no
     // console left to say so on.

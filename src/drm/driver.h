@@ -17,6 +17,8 @@ struct DrmStageTimes {
 extern DrmStageTimes g_stage_times;
 
 // One whole run: the dialogue on in and con, the computation, the report.
-// Returns the program's exit status: 0 when every digit reached the file and
-// every console write succeeded, 1 otherwise.
+// The output file replaces the earlier one only when the run completes (or
+// stops at the capacity); every other stop removes it. Returns the program's
+// exit status: 0 when every digit reached the file and every console write
+// succeeded, 1 otherwise.
 int drm_run(FILE* in, FILE* con);

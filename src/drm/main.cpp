@@ -6,6 +6,7 @@
 #include <unistd.h>
 #endif
 
+#include "console/outfile.h"
 #include "drm/driver.h"
 
 // Standard descriptors that the program was started without (a closed console,
@@ -40,5 +41,7 @@ int main()
 #ifdef SIGXFSZ
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
+    // Ctrl-C, kill and a closed terminal take the unfinished file with them.
+    out_file_remove_on_signals();
     return drm_run(stdin, stdout);
 }

@@ -44,8 +44,7 @@ protected:
     }
     void TearDown() override
     {
-        if (g_out_file != nullptr) fclose(g_out_file);
-        g_out_file = nullptr;
+        out_file_discard();
         std::filesystem::current_path(old_cwd_);
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);

@@ -1,5 +1,6 @@
 // The run dialogue: prompts, validation of the four answers, the derived sizes,
 // the output file and its header, the capacity stop and unreadable answers.
+// A run's output file is put in place (out_file_commit) before it is read.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -110,6 +111,7 @@ protected:
         int status = -99;
         std::string console;
         RunParams params{-7, -7, -7, -7, -7, -7, -7};
+        bool file_open = false;   // g_out_file was open when the dialogue returned
     };
 
     void SetUp() override
@@ -131,11 +133,7 @@ protected:
         g_radix = saved_radix_;
         g_carry_mode = saved_mode_;
     }
-    static void close_out_file()
-    {
-        if (g_out_file != nullptr) fclose(g_out_file);
-        g_out_file = nullptr;
-    }
+    static void close_out_file() { out_file_discard(); }
 
     Result run(const std::string& answers, int method = kRamanujan, int capacity = kCapacity)
     {
@@ -151,7 +149,10 @@ protected:
         r.console = read_stream(con);
         fclose(in);
         fclose(con);
-        if (g_out_file != nullptr) fflush(g_out_file);
+        r.file_open = g_out_file != nullptr;
+        if (r.status == 0) {
+            EXPECT_TRUE(out_file_commit()) << "the output file could not be put in place";
+        }
         return r;
     }
 
@@ -191,7 +192,7 @@ TEST_F(Dialogue, TranscriptHeaderAndParametersOfATypicalRun)
     EXPECT_EQ(r.params.digit_offset, 0);
     EXPECT_EQ(g_radix, 100000.0);
     EXPECT_EQ(g_carry_mode, -1);
-    ASSERT_NE(g_out_file, nullptr);
+    EXPECT_TRUE(r.file_open);
 }
 
 TEST_F(Dialogue, FileHeaderDiffersFromConsoleOnlyInTheFirstLine)
@@ -204,15 +205,18 @@ TEST_F(Dialogue, FileHeaderDiffersFromConsoleOnlyInTheFirstLine)
     EXPECT_EQ(r.params.digit_offset, 10);
 }
 
-TEST_F(Dialogue, ExistingOutputFileIsEmptiedFirst)
+// The earlier file stays as it was while the dialogue writes the header, and
+// is replaced as a whole when the file is put in place.
+TEST_F(Dialogue, ExistingOutputFileIsReplacedWhole)
 {
+    const std::string earlier =
+        "an older run's text that is longer than the header of the new one\n"
+        "an older run's text that is longer than the header of the new one\n"
+        "an older run's text that is longer than the header of the new one\n";
     {
         FILE* f = fopen("RamnDRM2.txt", "w");
         ASSERT_NE(f, nullptr);
-        fputs("an older run's text that is longer than the header of the new one\n"
-              "an older run's text that is longer than the header of the new one\n"
-              "an older run's text that is longer than the header of the new one\n",
-              f);
+        fputs(earlier.c_str(), f);
         fclose(f);
     }
     close_out_file();
@@ -225,7 +229,10 @@ TEST_F(Dialogue, ExistingOutputFileIsEmptiedFirst)
     fclose(in);
     fclose(con);
     fflush(g_out_file);
+    EXPECT_EQ(file("RamnDRM2.txt"), earlier);
+    ASSERT_TRUE(out_file_commit());
     EXPECT_EQ(file("RamnDRM2.txt"), file_header(2, 100, 32, 10, 5));
+    EXPECT_EQ(files(), std::vector<std::string>{"RamnDRM2.txt"});
 }
 
 // Every base: digits per word d and radix R = b^d, the largest power of b
@@ -473,12 +480,15 @@ TEST_F(Dialogue, LargestRequestInBase10PassesTheCapacity)
     EXPECT_EQ(r.console, prompts(10) + console_header(1, 1310700, 262144, 10, 5));
 }
 
+// The refused request's header is put in place as the whole file.
 TEST_F(Dialogue, OneDigitMoreStopsAfterTheHeader)
 {
     const Result r = run("10 0 1 1310701");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.console, prompts(10) + console_header(1, 1310705, 524288, 10, 5) + " ** Error Stop ** N > ND \n");
+    EXPECT_FALSE(r.file_open);
     EXPECT_EQ(file("RamnDRM1.txt"), file_header(1, 1310705, 524288, 10, 5));
+    EXPECT_EQ(files(), std::vector<std::string>{"RamnDRM1.txt"});
 }
 
 TEST_F(Dialogue, CapacityLimitOfOtherBases)
@@ -530,6 +540,7 @@ TEST_F(Dialogue, HugeNStopsAtTheCapacity)
     }
 }
 
+// N below 1 creates no file, and an earlier one stays as it was.
 TEST_F(Dialogue, NBelowOneStopsBeforeTheHeader)
 {
     for (const std::string n : {"0", "-0", "-5", "-1", "-2147483648"}) {
@@ -537,9 +548,28 @@ TEST_F(Dialogue, NBelowOneStopsBeforeTheHeader)
         const Result r = run("10 0 2 " + n);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.console, prompts(10) + " ** Error Stop ** N < 1 \n");
-        EXPECT_TRUE(exists("RamnDRM2.txt"));
-        EXPECT_EQ(file("RamnDRM2.txt"), "");
+        EXPECT_FALSE(r.file_open);
+        EXPECT_EQ(files(), std::vector<std::string>{});
     }
+    // run() clears the directory first; the earlier file is made after that.
+    const std::string earlier = "an earlier run's file\n";
+    FILE* in = tmpfile();
+    FILE* con = tmpfile();
+    fputs("10 0 2 0", in);
+    rewind(in);
+    {
+        FILE* f = fopen("RamnDRM2.txt", "w");
+        ASSERT_NE(f, nullptr);
+        fputs(earlier.c_str(), f);
+        fclose(f);
+    }
+    RunParams p;
+    EXPECT_EQ(run_dialogue(kRamanujan, kCapacity, in, con, &p), 1);
+    fclose(in);
+    fclose(con);
+    EXPECT_EQ(g_out_file, nullptr);
+    EXPECT_EQ(file("RamnDRM2.txt"), earlier);
+    EXPECT_EQ(files(), std::vector<std::string>{"RamnDRM2.txt"});
 }
 
 // Unreadable answers: the whole token is consumed, the answer takes its
@@ -577,7 +607,7 @@ TEST_P(DialogueUnreadable, NCountsAsZero)
     const Result r = run("10 0 2 " + GetParam() + " 100");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.console, prompts(10) + " ** Error Stop ** N < 1 \n");
-    EXPECT_EQ(file("RamnDRM2.txt"), "");
+    EXPECT_FALSE(exists("RamnDRM2.txt"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Tokens, DialogueUnreadable,
@@ -600,8 +630,8 @@ TEST_F(Dialogue, EndOfInputAtEveryAnswer)
         const Result r = run(c.answers);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.console, prompts(c.base) + " ** Error Stop ** N < 1 \n");
-        EXPECT_EQ(files(), std::vector<std::string>{c.file_name});
-        EXPECT_EQ(file(c.file_name), "");
+        EXPECT_EQ(std::string(g_out_name), c.file_name);
+        EXPECT_EQ(files(), std::vector<std::string>{});
     }
 }
 
@@ -628,6 +658,8 @@ TEST_F(Dialogue, OutputFileThatCannotBeCreatedStopsTheRun)
     EXPECT_EQ(r.console, kBasePrompt + kAlphabetPrompt + kIdPrompt + kFormulaList +
                              " ** Error Stop ** Cannot create RamnDRM1.txt \n");
     EXPECT_EQ(g_out_file, nullptr);
+    EXPECT_EQ(files(), std::vector<std::string>{"RamnDRM1.txt"});
+    EXPECT_TRUE(std::filesystem::is_empty(dir_ + "/RamnDRM1.txt"));
 
     // Another ID writes another file, which works.
     const Result other = run("10 0 2 100");

@@ -1,8 +1,9 @@
 // End-to-end runs of the real executable when the output file or the console
 // fails: a directory that cannot be written, a directory in the file's place,
-// the file size limit, a full disk, and a console that is closed, full or has
-// lost its reader. Every such run ends with status 1, never with a success
-// after a write that failed.
+// the file size limit, a full disk, a product check that fails, and a console
+// that is closed, full or has lost its reader. Every such run ends with status
+// 1, never with a success after a write that failed, and a run that stops
+// leaves no file of its own: an earlier result under the name stays as it was.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,14 +50,6 @@ std::string last_line(const std::string& console)
     return lines.empty() ? "" : lines.back();
 }
 
-std::vector<std::string> names_in(const std::string& dir)
-{
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // The four header lines of a base-10 run of ID 1 as the file has them.
 std::string file_header(int pi_decimal, int fmt)
 {
@@ -74,38 +67,6 @@ testing::AssertionResult complete_file(const std::string& file, int pi_decimal, 
     if (lines.size() < 6 || !std::regex_match(lines[4], kTotalLine))
         return testing::AssertionFailure() << "no total-time line in the file";
     return pi_digits_match(file, 10, 0, 5, pi_decimal);
-}
-
-// An output file of a base-10 run of ID 1 that was cut off after exactly size
-// bytes: the header, and from "  Pi = " on the text of Pi's digit lines up to
-// the cut, each digit right.
-testing::AssertionResult file_cut_at(const std::string& file, size_t size, int pi_decimal, int fmt)
-{
-    if (file.size() != size) return testing::AssertionFailure() << "the file has " << file.size() << " bytes";
-    const std::string header = file_header(pi_decimal, fmt);
-    if (file.compare(0, header.size(), header) != 0)
-        return testing::AssertionFailure() << "the file does not start with the header: " << file.substr(0, 300);
-    const std::vector<std::string> lines = split_lines(file);
-    if (lines.size() < 6 || !std::regex_match(lines[4], kTotalLine))
-        return testing::AssertionFailure() << "no total-time line in the file";
-    const size_t at = file.find("  Pi = ");
-    if (at == std::string::npos) return testing::AssertionFailure() << "no \"  Pi = \" in the file";
-
-    const std::vector<int> digits = pi_fraction_digits(10, pi_decimal);
-    std::string want = "  Pi = 3.";
-    for (int i = 0; i < pi_decimal; i += 60) {
-        char label[32];
-        std::snprintf(label, sizeof label, "\n %6d ", i + 1);
-        want += label;
-        for (int j = i; j < std::min(i + 60, pi_decimal); ++j) want += static_cast<char>('0' + digits[j]);
-    }
-    const std::string rest = file.substr(at);
-    if (rest.size() >= want.size()) return testing::AssertionFailure() << "the file is not cut";
-    const auto diff = std::mismatch(rest.begin(), rest.end(), want.begin());
-    if (diff.first != rest.end())
-        return testing::AssertionFailure() << "the file differs from Pi's digit lines at byte "
-                                           << at + (diff.first - rest.begin());
-    return testing::AssertionSuccess();
 }
 
 // Sets a signal to its default action in this process while it lives, so that
@@ -200,9 +161,9 @@ TEST_F(FileFaults, DirectoryInTheFilesPlace)
 }
 
 // "ulimit -f 8" of the POSIX shell allows 8 blocks of 512 bytes, 4096 bytes;
-// the 20000 digits need about 24000. The writes go up to the limit exactly.
-const size_t kSizeLimit = 8 * 512;
+// the 20000 digits need about 24000, so a write among the digits fails.
 const std::string kSizeLimitShell = "ulimit -f 8;";
+const std::vector<std::string> kRunFiles = {"answers.in", "console.err", "console.out"};
 
 void expect_stopped_at_the_size_limit(const DrmpiRun& r)
 {
@@ -211,8 +172,8 @@ void expect_stopped_at_the_size_limit(const DrmpiRun& r)
     ASSERT_GE(con.size(), 2u) << r.console;
     EXPECT_EQ(con.back(), kCannotWrite);
     EXPECT_TRUE(std::regex_match(con[con.size() - 2], kTotalLine)) << con[con.size() - 2];
-    ASSERT_TRUE(r.file_exists);
-    EXPECT_TRUE(file_cut_at(r.file, kSizeLimit, 20000, 4096));
+    EXPECT_FALSE(r.file_exists);
+    EXPECT_EQ(names_in(r.dir), kRunFiles);
 }
 
 TEST_F(FileFaults, FileSizeLimitWithTheSignalIgnoredByTheShell)
@@ -227,19 +188,103 @@ TEST_F(FileFaults, FileSizeLimitWithTheSignalAtItsDefault)
     expect_stopped_at_the_size_limit(drmpi("10 0 1 20000\n", "", kSizeLimitShell));
 }
 
-// A full disk in the middle of the digits, long before the file is closed.
+// A run that stops after its file was created, with and without an earlier
+// result under the name: the earlier result stays exactly as it was, and the
+// run leaves nothing of its own.
+struct StopCase {
+    const char* name;
+    std::string answers;
+    std::string prefix;   // put in front of the command
+    bool faults;          // run drmpi built with fault injection
+    std::string last_line;
+};
+
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
+
+class FileFaultsStop : public FileFaults, public testing::WithParamInterface<StopCase> {};
+
+TEST_P(FileFaultsStop, LeavesTheEarlierResultAsItWas)
+{
+    const StopCase c = GetParam();
+    for (const bool earlier : {true, false}) {
+        SCOPED_TRACE(earlier ? "with an earlier result" : "without an earlier result");
+        const std::string dir = new_dir();
+        std::string before;
+        struct stat before_st {};
+        if (earlier) {
+            const DrmpiRun e = drmpi("10 0 1 1000\n", dir);
+            ASSERT_EQ(e.status, 0) << e.console;
+            ASSERT_TRUE(complete_file(e.file, 1000, 256));
+            before = e.file;
+            ASSERT_EQ(lstat((dir + "/RamnDRM1.txt").c_str(), &before_st), 0);
+        }
+        const DrmpiRun r = run_drmpi(c.answers, "RamnDRM1.txt", dir, c.prefix + " timeout 120",
+                                     c.faults ? drmpi_faults_exe() : "");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(last_line(r.console), c.last_line) << r.console;
+        if (earlier) {
+            ASSERT_TRUE(r.file_exists);
+            EXPECT_EQ(r.file, before);
+            struct stat st {};
+            ASSERT_EQ(lstat((dir + "/RamnDRM1.txt").c_str(), &st), 0);
+            EXPECT_EQ(st.st_ino, before_st.st_ino);
+            EXPECT_EQ(st.st_mtim.tv_sec, before_st.st_mtim.tv_sec);
+            EXPECT_EQ(st.st_mtim.tv_nsec, before_st.st_mtim.tv_nsec);
+            EXPECT_EQ(names_in(dir), (std::vector<std::string>{"RamnDRM1.txt", "answers.in", "console.err",
+                                                                "console.out"}));
+        } else {
+            EXPECT_FALSE(r.file_exists);
+            EXPECT_EQ(names_in(dir), kRunFiles);
+        }
+    }
+}
+
+// "ulimit -f 2" allows 1024 bytes: more than the console of a 1000-digit run
+// (which goes to a file too), less than its output file, all of which is still
+// in the stream's buffer when the file is flushed to be put in place.
+INSTANTIATE_TEST_SUITE_P(
+    Stops, FileFaultsStop,
+    testing::Values(StopCase{"NBelowOne", "10 0 1 0\n", "", false, " ** Error Stop ** N < 1 "},
+                    StopCase{"NUnreadable", "10 0 1 12x\n", "", false, " ** Error Stop ** N < 1 "},
+                    StopCase{"SizeLimitAmongTheDigits", "10 0 1 20000\n", kSizeLimitShell, false, kCannotWrite},
+                    StopCase{"SizeLimitAtTheLastFlush", "10 0 1 1000\n", "ulimit -f 2;", false, kCannotWrite},
+                    StopCase{"ProductCheckFailed", "10 0 1 20000\n", "DRMPI_FAULTS=always:0", true,
+                             " ** Error Stop ** Product check failed "}),
+    [](const testing::TestParamInfo<StopCase>& info) { return info.param.name; });
+
+// A full disk in the middle of the digits: a small file system of its own in
+// a private mount namespace, which holds an earlier result and the run's
+// file. What the run leaves there is copied out before the namespace ends.
 TEST_F(FileFaults, DiskFullWhileTheDigitsAreWritten)
 {
+    if (std::system("unshare -rm true > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no private mount namespace here (unshare -rm), so no small file system to fill";
     const std::string dir = new_dir();
-    if (symlink("/dev/full", (dir + "/RamnDRM1.txt").c_str()) != 0) GTEST_SKIP() << "no symbolic links here";
-    const DrmpiRun r = drmpi("10 0 1 20000\n", dir);
-    EXPECT_EQ(r.status, 1);
-    const std::vector<std::string> con = split_lines(r.console);
-    ASSERT_GE(con.size(), 2u) << r.console;
+    const DrmpiRun e = drmpi("10 0 1 1000\n", dir);
+    ASSERT_EQ(e.status, 0) << e.console;
+    ASSERT_TRUE(complete_file(e.file, 1000, 256));
+    ASSERT_EQ(rename((dir + "/RamnDRM1.txt").c_str(), (dir + "/earlier.txt").c_str()), 0);
+    ASSERT_EQ(mkdir((dir + "/disk").c_str(), 0755), 0);
+    std::ofstream(dir + "/answers.in") << "10 0 1 20000\n";
+
+    // 16 KiB are four pages: one for the earlier result, three for the
+    // run's file of about 24000 bytes.
+    const std::string script =
+        "mount -t tmpfs -o size=16k tmpfs disk && cp earlier.txt disk/RamnDRM1.txt && cd disk && "
+        "{ timeout 120 '" + drmpi_exe() + "' < ../answers.in > ../console.out 2> ../console.err; "
+        "echo \\$? > ../status; cp RamnDRM1.txt ../after.txt; ls -A > ../left; }";
+    // The script is in double quotes: \$? is the run's status, not the outer shell's.
+    const std::string cmd = "cd '" + dir + "' && unshare -rm sh -c \"" + script + "\"";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+
+    EXPECT_EQ(read_file(dir + "/status"), "1\n");
+    const std::string console = read_file(dir + "/console.out");
+    const std::vector<std::string> con = split_lines(console);
+    ASSERT_GE(con.size(), 2u) << console;
     EXPECT_EQ(con.back(), kCannotWrite);
     EXPECT_TRUE(std::regex_match(con[con.size() - 2], kTotalLine)) << con[con.size() - 2];
-    EXPECT_TRUE(std::filesystem::is_symlink(dir + "/RamnDRM1.txt"));
-    EXPECT_EQ(std::filesystem::read_symlink(dir + "/RamnDRM1.txt"), "/dev/full");
+    EXPECT_EQ(read_file(dir + "/after.txt"), e.file);
+    EXPECT_EQ(read_file(dir + "/left"), "RamnDRM1.txt\n");
 }
 
 // A console that cannot be written: the digits still reach the file, whole and
@@ -272,8 +317,8 @@ TEST_F(FileFaults, ClosedInput)
     const DrmpiRun r = drmpi("10 0 1 1000\n", ConsoleFault::closed_input);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.console, kDialogueToId + " Type In N (N=Number of Pi 26-Base) \n ** Error Stop ** N < 1 \n");
-    ASSERT_TRUE(r.file_exists);
-    EXPECT_EQ(r.file, "");
+    EXPECT_FALSE(r.file_exists);
+    EXPECT_EQ(names_in(r.dir), kRunFiles);
 }
 
 // drmpi writes nothing to standard error, so closing it changes nothing.
@@ -303,8 +348,9 @@ TEST_F(FileFaults, ConsoleWhoseReaderHasGoneAndNBelowOne)
     const DrmpiRun r = drmpi("10 0 1 0\n", ConsoleFault::broken_pipe);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.console, "");
-    ASSERT_TRUE(r.file_exists);
-    EXPECT_EQ(r.file, "");
+    EXPECT_FALSE(r.file_exists);
+    // The console is the pipe, so there is no console.out.
+    EXPECT_EQ(names_in(r.dir), (std::vector<std::string>{"answers.in", "console.err"}));
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 // taken for each question and so the outcome it should have reached.
 #pragma once
 
+#include <dirent.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -145,6 +147,21 @@ inline std::string read_whole(const std::string& path)
     return s;
 }
 
+// Names in the current directory that start with a dot, "." and ".." aside:
+// the dialogue's temporary files, which no finished dialogue may leave.
+inline std::string hidden_names()
+{
+    std::string names;
+    DIR* dir = opendir(".");
+    if (dir == nullptr) return "(cannot read the directory)";
+    while (const dirent* e = readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name[0] == '.' && name != "." && name != "..") names += name + " ";
+    }
+    closedir(dir);
+    return names;
+}
+
 inline std::string header(const std::string& first_line_end, const Expected& e)
 {
     return " ** Pi Computation by DRM with Ramanujan " + first_line_end + "\n  ID=" + std::to_string(e.id) +
@@ -211,8 +228,9 @@ inline void check_read_int(const std::string& input, const std::vector<Answer>& 
 }
 
 // Runs the dialogue on input as its standard input in the current directory,
-// checks the outcome, and closes the output file. Returns "" when all is well,
-// else a description of every violation.
+// checks the outcome, and puts a run's output file in place (out_file_commit)
+// to read it. Returns "" when all is well, else a description of every
+// violation.
 inline std::string check_input(const std::string& input, int capacity = kCapacity)
 {
     const std::vector<Answer> tokens = read_tokens(input);
@@ -226,8 +244,9 @@ inline std::string check_input(const std::string& input, int capacity = kCapacit
     FILE* con = open_memstream(&con_buf, &con_size);
     if (in == nullptr || con == nullptr) return "  cannot open the input or console stream\n";
 
-    if (g_out_file != nullptr) std::fclose(g_out_file);
-    g_out_file = nullptr;
+    out_file_discard();
+    // What has the file's name before: a stop for N must leave it so.
+    const std::string before = read_whole(e.file_name);
     g_radix = 7;
     g_carry_mode = 5;
     RunParams p{-7, -7, -7, -7, -7, -7, -7};
@@ -236,17 +255,19 @@ inline std::string check_input(const std::string& input, int capacity = kCapacit
     std::fclose(con);
     const std::string console(con_buf, con_size);
     std::free(con_buf);
-    std::string file;
-    if (g_out_file != nullptr) {
-        std::fflush(g_out_file);
-        file = read_whole(g_out_name);
-    }
+    const bool open_after = g_out_file != nullptr;
+    const bool committed = status == 0 && out_file_commit();
+    const std::string file = read_whole(e.file_name);
 
     if (status != 0 && status != 1) fail("status " + std::to_string(status) + ", neither 0 nor 1");
     if (status != e.status) fail("status " + std::to_string(status) + ", expected " + std::to_string(e.status));
     if (console.rfind(" Type In Base Value ( from 3 to 62 ) \n", 0) != 0) fail("the console does not start with the base prompt");
     if (e.file_name != g_out_name) fail("output file " + std::string(g_out_name) + ", expected " + e.file_name);
-    if (g_out_file == nullptr) fail("no output file open");
+    if (status == 0 && !open_after) fail("no output file open after a run's dialogue");
+    if (status == 0 && !committed) fail("the output file could not be put in place");
+    if (status != 0 && open_after) fail("the output file left open after a stop");
+    const std::string hidden = hidden_names();
+    if (!hidden.empty()) fail("left in the directory: " + hidden);
     if (g_radix != static_cast<double>(power(e.base, e.d))) fail("g_radix is not base^d");
     if (g_carry_mode != -1) fail("g_carry_mode is not balanced (-1)");
     const std::string n_prompt = " Type In N (N=Number of Pi " + std::to_string(e.base) + "-Base) \n";
@@ -263,14 +284,13 @@ inline std::string check_input(const std::string& input, int capacity = kCapacit
         const std::string stop = last_line(console);
         if (stop.rfind(" ** Error Stop ** ", 0) != 0) fail("no stop line at the end of the console");
         if (stop != e.stop_line) fail("stop line \"" + stop + "\", expected \"" + e.stop_line + "\"");
-        if (e.n < 1 && !file.empty()) fail("output file not empty after N < 1");
+        if (e.n < 1 && file != before) fail("the file under the output file's name changed after N < 1");
         if (e.n >= 1 && file != header("** ", e)) fail("the output file does not hold the header before N > ND");
     }
 
     check_read_int(input, tokens, problems);
 
-    if (g_out_file != nullptr) std::fclose(g_out_file);
-    g_out_file = nullptr;
+    out_file_discard();
     if (!problems.empty()) {
         problems = "status " + std::to_string(status) + ", " + params_text(p) + "\nconsole:\n" + console + "\n" + problems;
     }

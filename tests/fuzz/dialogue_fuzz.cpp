@@ -4,7 +4,8 @@
 // its console captured in memory and then dropped, and is checked by
 // dialogue_check::check_input (status, parameter ranges, the output file and
 // the stop lines, and dialogue_read_int token by token); any violation aborts,
-// so libFuzzer saves the input. The output file is closed after each input.
+// so libFuzzer saves the input. A run's output file is put in place after each
+// input, so the next one finds an earlier file under the name.
 //
 // The dialogue creates RamnDRM<id>.txt in the current directory, so the target
 // moves once, at start, into a private temporary directory and removes it at
@@ -27,8 +28,7 @@ std::string g_private_dir;
 
 void remove_private_dir()
 {
-    if (g_out_file != nullptr) std::fclose(g_out_file);
-    g_out_file = nullptr;
+    out_file_discard();
     std::error_code ec;
     if (!g_private_dir.empty()) std::filesystem::remove_all(g_private_dir, ec);
 }

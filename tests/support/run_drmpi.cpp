@@ -4,10 +4,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 std::string make_temp_dir()
 {
@@ -98,4 +105,122 @@ DrmpiRun run_drmpi_console_fault(const std::string& answers, const std::string& 
     finish_run(r, cmd, file_name);
     if (pipe_end >= 0) close(pipe_end);
     return r;
+}
+
+std::vector<std::string> names_in(const std::string& dir)
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(dir, ec)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool wait_until(const std::function<bool()>& ready, double timeout_seconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout_seconds);
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+DrmpiProcess::DrmpiProcess(const std::string& dir, const std::string& console, const std::vector<std::string>& argv)
+{
+    std::vector<std::string> args = argv.empty() ? std::vector<std::string>{drmpi_exe()} : argv;
+    std::vector<char*> c_args;
+    for (std::string& a : args) c_args.push_back(a.data());
+    c_args.push_back(nullptr);
+    const std::string out = dir + "/" + console + ".out";
+    const std::string err = dir + "/" + console + ".err";
+
+    // Close-on-exec, so that another process started later does not hold this
+    // one's input open; dup2 clears the flag on the copy that becomes input 0.
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    const pid_t pid = fork();
+    if (pid < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        return;
+    }
+    if (pid == 0) {
+        // Only async-signal-safe calls between fork and exec.
+        setpgid(0, 0);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ}) signal(sig, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (o < 0 || e < 0 || chdir(dir.c_str()) != 0) _exit(125);
+        dup2(fds[0], 0);
+        dup2(o, 1);
+        dup2(e, 2);
+        close(fds[0]);
+        close(fds[1]);
+        close(o);
+        close(e);
+        execv(c_args[0], c_args.data());
+        _exit(127);
+    }
+    close(fds[0]);
+    // Set here too, so that the group exists before the caller signals it.
+    setpgid(pid, pid);
+    pid_ = pid;
+    input_ = fds[1];
+}
+
+DrmpiProcess::~DrmpiProcess()
+{
+    close_input();
+    if (started() && running()) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+bool DrmpiProcess::answer(const std::string& text)
+{
+    if (input_ < 0) return false;
+    // A reader that has gone must fail the write, not kill the test.
+    void (*was)(int) = std::signal(SIGPIPE, SIG_IGN);
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = write(input_, text.data() + done, text.size() - done);
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    std::signal(SIGPIPE, was);
+    return done == text.size();
+}
+
+void DrmpiProcess::close_input()
+{
+    if (input_ >= 0) close(input_);
+    input_ = -1;
+}
+
+bool DrmpiProcess::running()
+{
+    if (!started() || ended_) return false;
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        ended_ = true;
+        status_ = status;
+    }
+    return !ended_;
+}
+
+int DrmpiProcess::wait(double timeout_seconds)
+{
+    if (!started()) return -1;
+    if (!wait_until([this] { return !running(); }, timeout_seconds)) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        ended_ = true;
+        status_ = -1;
+    }
+    return status_;
 }
