@@ -259,6 +259,34 @@ TEST_F(BlockWorked, ConsecutiveBlocksReadNothingOfEarlierOnes)
     }
 }
 
+// A block of fewer terms than the FMT size allows: the tree over any number
+// of leaves, a last run without a partner moving up a level. The words of
+// the arrays past the block's own, left over from a longer block before, must
+// not reach P, Q or T.
+TEST_F(BlockWorked, BlocksOfAnyNumberOfTerms)
+{
+    const int fmt_size = 4096;
+    for (double radix : {100000.0, 19683.0}) {
+        use_radix(radix);
+        for (int formula = 0; formula < kFormulaCount; ++formula) {
+            drm_k = 1000;
+            drm_block(formula, fmt_size, fmt_size / 8);   // fills the arrays
+            for (int terms : {1, 2, 3, 5, 7, 23, 100, 255, 257, 300, 511}) {
+                SCOPED_TRACE(testing::Message() << kSeries[formula].name << ", R = " << radix << ", " << terms << " terms");
+                const long k0 = 17;
+                drm_k = static_cast<double>(k0);
+                const double err = drm_block(formula, fmt_size, terms);
+                EXPECT_LT(err, 0.5);
+                EXPECT_EQ(drm_k, static_cast<double>(k0 + terms));
+                const Block want = exact_block(formula, k0, terms);
+                EXPECT_TRUE(holds_integer(blk_p, fmt_size, want.p, radix)) << "P";
+                EXPECT_TRUE(holds_integer(blk_q, fmt_size, want.q, radix)) << "Q";
+                EXPECT_TRUE(holds_integer(blk_t, fmt_size, want.t, radix)) << "T";
+            }
+        }
+    }
+}
+
 // --------------------------------------------------------- one merge level
 
 using MergeLevel = BlockFixture;
@@ -315,6 +343,30 @@ TEST_F(MergeLevel, MergesEachPairInPlaceAndNothingElse)
             EXPECT_EQ(arrays[k][0], -77) << "word 0 of array " << k;
             for (int j = 1 + used; j < 1 + used + guard; ++j)
                 ASSERT_EQ(arrays[k][j], 12345) << "word " << j << " of array " << k << " beyond the pairs";
+        }
+    }
+}
+
+// An odd number of runs: the pairs merge as ever, and the last run moves into
+// the place of a merged run, right-aligned in its 2n words, value unchanged.
+TEST_F(MergeLevel, ALastRunWithoutPartnerMovesUp)
+{
+    std::mt19937_64 rng(496);
+    for (int n : {8, 64}) {
+        use_radix(100000.0);
+        const int runs = 5;
+        double* arrays[] = {blk_p, blk_q, blk_t};
+        std::vector<Mpz> last(3);
+        for (int k = 0; k < 3; ++k) {
+            const std::vector<double> words = random_balanced(rng, runs * n, 100000.0);
+            words_copy(words.data(), arrays[k] + 1, runs * n);
+            last[k] = words_value(arrays[k] + 1 + (runs - 1) * n, n, 100000.0);
+        }
+        drm_merge_level(n, runs);
+        for (int k = 0; k < 3; ++k) {
+            const double* moved = arrays[k] + 1 + 2 * n * (runs / 2);
+            for (int j = 0; j < n; ++j) ASSERT_EQ(moved[j], 0) << "n = " << n << ", word " << j;
+            EXPECT_TRUE(words_value(moved, 2 * n, 100000.0) == last[k]) << "n = " << n << ", array " << k;
         }
     }
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "longarith/fft.h"
 #include "longarith/fmt.h"
 #include "longarith/longnum.h"
 #include "longarith/mpz_words.h"
@@ -486,6 +487,186 @@ TEST_F(FmtTransforms, PointwiseSumIsTheSumOfTheProducts)
             EXPECT_TRUE(balanced_words(out.data(), out.size(), radix));
         }
     }
+}
+
+
+// ------------------------------------------------------- product operands
+
+// Operands of any two lengths: the product has la + lb words and is exact.
+// The pairs cross the schoolbook limit, the transform lengths, and operands
+// longer than the transform (a product of 100 and 3 words uses length 64).
+using FmtOperands = RadixFixture;
+
+TEST_F(FmtOperands, ProductsOfAnyTwoLengthsAreExact)
+{
+    const int lengths[] = {1, 2, 7, 32, 33, 63, 64, 65, 100, 127, 128, 129, 500, 1024, 3000};
+    std::mt19937_64 rng(4242);
+    for (double radix : {kLargestRadix, 100000.0, 19683.0}) {
+        use_radix(radix);
+        for (int la : lengths) {
+            for (int lb : lengths) {
+                SCOPED_TRACE(testing::Message() << "R = " << radix << ", " << la << " x " << lb << " words");
+                const std::vector<double> a = random_balanced(rng, la, radix), b = random_balanced(rng, lb, radix);
+                std::vector<double> out(la + lb, std::numeric_limits<double>::quiet_NaN());
+                FmtOperand x, y;
+                fmt_operand(&x, a.data(), la);
+                fmt_operand(&y, b.data(), lb);
+                EXPECT_LT(fmt_mul(&x, &y, out.data()), 0.1);
+                fmt_release(&x);
+                fmt_release(&y);
+                ASSERT_TRUE(words_value(out, radix) == exact_product(a, b, radix));
+                ASSERT_TRUE(balanced_words(out.data(), out.size(), radix));
+            }
+        }
+    }
+}
+
+// a b + c d with four different lengths, the sum as long as the longer product.
+TEST_F(FmtOperands, SumOfTwoProductsOfDifferentLengths)
+{
+    struct Case {
+        int la, lb, lc, ld;
+    } const cases[] = {{3, 5, 2, 2}, {40, 10, 20, 30}, {100, 300, 250, 100}, {1000, 1000, 999, 7}, {64, 64, 64, 64}};
+    std::mt19937_64 rng(99);
+    use_radix(238328.0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.la << " " << c.lb << " " << c.lc << " " << c.ld);
+        const std::vector<double> a = random_balanced(rng, c.la, g_radix), b = random_balanced(rng, c.lb, g_radix);
+        const std::vector<double> d = random_balanced(rng, c.ld, g_radix), e = random_balanced(rng, c.lc, g_radix);
+        const int count = std::max(c.la + c.lb, c.lc + c.ld);
+        std::vector<double> out(count);
+        FmtOperand x, y, z, w;
+        fmt_operand(&x, a.data(), c.la);
+        fmt_operand(&y, b.data(), c.lb);
+        fmt_operand(&z, e.data(), c.lc);
+        fmt_operand(&w, d.data(), c.ld);
+        EXPECT_LT(fmt_mul_add(&x, &y, &z, &w, out.data()), 0.1);
+        for (FmtOperand* op : {&x, &y, &z, &w}) fmt_release(op);
+        Mpz want = exact_product(a, b, g_radix), cd = exact_product(e, d, g_radix);
+        mpz_add(want.get(), want.get(), cd.get());
+        EXPECT_TRUE(words_value(out, g_radix) == want);
+        EXPECT_TRUE(balanced_words(out.data(), out.size(), g_radix));
+    }
+}
+
+// An operand serves several products with its spectrum kept, also at
+// different transform lengths one after another, and squares itself.
+TEST_F(FmtOperands, AnOperandServesSeveralProducts)
+{
+    std::mt19937_64 rng(7);
+    use_radix(100000.0);
+    const std::vector<double> a = random_balanced(rng, 700, g_radix);
+    FmtOperand x;
+    fmt_operand(&x, a.data(), 700);
+    for (int lb : {700, 100, 2000, 700, 5}) {
+        SCOPED_TRACE(lb);
+        const std::vector<double> b = random_balanced(rng, lb, g_radix);
+        std::vector<double> out(700 + lb);
+        FmtOperand y;
+        fmt_operand(&y, b.data(), lb);
+        fmt_mul(&x, &y, out.data());
+        fmt_release(&y);
+        EXPECT_TRUE(words_value(out, g_radix) == exact_product(a, b, g_radix));
+    }
+    std::vector<double> square(1400);
+    fmt_mul(&x, &x, square.data());
+    EXPECT_TRUE(words_value(square, g_radix) == exact_product(a, a, g_radix));
+    fmt_release(&x);
+}
+
+// ln_mul_cut keeps the leading words of the product: exact where the
+// product is short enough, cut toward zero by less than a unit of the last
+// word kept otherwise; out may be an operand.
+TEST_F(FmtOperands, CutProductKeepsTheLeadingWords)
+{
+    std::mt19937_64 rng(31);
+    use_radix(177147.0);
+    const double R = g_radix;
+    for (int n : {3, 40, 129, 1000}) {
+        for (int keep : {n, 2 * n, n / 2 + 1}) {
+            SCOPED_TRACE(testing::Message() << n << " words, " << keep << " kept");
+            std::vector<double> x(2 * n + 2), y(2 * n + 2), z(2 * n + 2);
+            const std::vector<double> a = random_balanced(rng, n, R), b = random_balanced(rng, n, R);
+            x[0] = 2;
+            y[0] = -1;
+            std::copy(a.begin(), a.end(), x.begin() + 1);
+            std::copy(b.begin(), b.end(), y.begin() + 1);
+            if (x[1] == 0) x[1] = 1;
+            if (y[1] == 0) y[1] = -1;
+            ln_mul_cut(x.data(), n, y.data(), n, z.data(), keep);
+            // z = x y as words: z[1..keep] times R^(z[0] - keep) against the
+            // product x y = X Y R^(x0 + y0 - 2n).
+            Mpz X = words_value(x.data() + 1, n, R), Y = words_value(y.data() + 1, n, R), XY, Z, scale, diff;
+            mpz_mul(XY.get(), X.get(), Y.get());
+            Z = words_value(z.data() + 1, keep, R);
+            const long shift = static_cast<long>(z[0]) - keep - (static_cast<long>(x[0] + y[0]) - 2 * n);
+            ASSERT_GE(shift, 0);
+            mpz_ui_pow_ui(scale.get(), static_cast<unsigned long>(R), static_cast<unsigned long>(shift));
+            mpz_mul(Z.get(), Z.get(), scale.get());
+            mpz_sub(diff.get(), XY.get(), Z.get());
+            mpz_abs(diff.get(), diff.get());
+            EXPECT_LT(mpz_cmp(diff.get(), scale.get()), 0) << "off by a unit of the last word or more";
+            EXPECT_NE(z[1], 0);
+            if (keep == 2 * n) {
+                EXPECT_EQ(mpz_sgn(diff.get()), 0);
+            }
+            ln_mul_cut(x.data(), n, y.data(), n, x.data(), keep);   // out is x
+            for (int j = 0; j <= keep; ++j) ASSERT_EQ(x[j], z[j]) << "word " << j;
+        }
+    }
+}
+
+// ------------------------------------------------------- the transform engine
+
+// Operands of up to 2m words are read modulo x^(2m) + 1: the inverse gives
+// the coefficients of the product with the top 2m wrapped onto the bottom,
+// sign changed; and an inverse asked for fewer coefficients leaves the rest
+// out, counting their distance from zero as error.
+TEST(FftEngine, OperandsLongerThanTheTransformWrapAround)
+{
+    std::mt19937_64 rng(2025);
+    std::uniform_int_distribution<long> word(-999, 999);
+    for (int m : {64, 256, 4096}) {
+        for (int la : {m + 1, 3 * m / 2, 2 * m}) {
+            SCOPED_TRACE(testing::Message() << "m = " << m << ", " << la << " words");
+            const int lb = 2 * m - 5;
+            std::vector<double> a(la), b(lb), sa(2 * m), sb(2 * m), out(2 * m);
+            for (double& v : a) v = static_cast<double>(word(rng));
+            for (double& v : b) v = static_cast<double>(word(rng));
+            fft_forward(a.data(), la, sa.data(), m);
+            fft_forward(b.data(), lb, sb.data(), m);
+            fft_pointwise(sa.data(), sb.data(), sa.data(), m);
+            EXPECT_LT(fft_inverse(sa.data(), out.data(), 2 * m, m), 0.1);
+            // c'_j = sum over i + l = j of a_i b_l, minus that over i + l = j + 2m;
+            // a_i is the word of weight R^i, at a[la - 1 - i].
+            std::vector<long long> want(2 * m, 0);
+            for (int i = 0; i < la; ++i) {
+                for (int l = 0; l < lb; ++l) {
+                    const long long t = static_cast<long long>(a[la - 1 - i]) * static_cast<long long>(b[lb - 1 - l]);
+                    if (i + l < 2 * m) want[i + l] += t;
+                    else want[i + l - 2 * m] -= t;
+                }
+            }
+            for (int j = 0; j < 2 * m; ++j) ASSERT_EQ(out[2 * m - 1 - j], static_cast<double>(want[j])) << j;
+        }
+    }
+}
+
+TEST(FftEngine, CoefficientsLeftOutCountByTheirDistanceFromZero)
+{
+    const int m = 64;
+    std::vector<double> a(m, 0.0), sa(2 * m), out(2 * m, -1.0);
+    a[0] = 3;   // weight R^(m-1): the square has its only coefficient at 2m - 2
+    fft_forward(a.data(), m, sa.data(), m);
+    fft_pointwise(sa.data(), sa.data(), sa.data(), m);
+    std::vector<double> all(2 * m);
+    std::vector<double> copy = sa;
+    EXPECT_LT(fft_inverse(copy.data(), all.data(), 2 * m, m), 1e-9);
+    EXPECT_EQ(all[1], 9);
+    // With room for 2m - 2 coefficients the 9 is left out: an error of 9.
+    EXPECT_NEAR(fft_inverse(sa.data(), out.data(), 2 * m - 2, m), 9.0, 1e-9);
+    for (int j = 0; j < 2 * m - 2; ++j) ASSERT_EQ(out[j], 0) << j;
+    EXPECT_EQ(out[2 * m - 2], -1) << "nothing is written past count";
 }
 
 }  // namespace

@@ -338,4 +338,90 @@ std::string shape_name(const testing::TestParamInfo<Shape>& info)
 
 INSTANTIATE_TEST_SUITE_P(Radices, NewtonAtLength, testing::ValuesIn(all_shapes()), shape_name);
 
+
+// ---------------------------------------------------------------------------
+// The quotient and inverse root the computation uses: precision that doubles
+// from step to step, to any length, not only powers of two.
+//
+// Measured over many operands of every radix (random, divisors with top word
+// 1 to 7 or up to 2R, dividends with top words up to 3R): quotients within
+// 5.1 units of the last word, inverse roots within 1.0. The bounds leave room
+// above that; a step that lost a word would be off by R units or more.
+constexpr double kQuotientUnits = 8;
+constexpr double kInverseRootUnits = 2;
+
+class NewtonDoubling : public testing::TestWithParam<Shape> {
+protected:
+    void SetUp() override { scope_ = std::make_unique<RadixScope>(GetParam().radix); }
+    void TearDown() override { scope_.reset(); }
+
+private:
+    std::unique_ptr<RadixScope> scope_;
+};
+
+TEST_P(NewtonDoubling, QuotientOfAnyTwoNumbers)
+{
+    const Shape s = GetParam();
+    const double R = s.radix;
+    const int n = s.n;
+    std::mt19937_64 gen(static_cast<unsigned>(R) * 13 + n);
+    const int trials = n <= 64 ? 24 : 4;
+    for (int i = 0; i < trials; ++i) {
+        std::vector<double> a = random_longnum(n, R, gen), b = random_longnum(n, R, gen);
+        if (i % 4 == 1) b[1] = i % 8 == 1 ? 1 : -1;                       // the hardest divisor
+        if (i % 4 == 2) b[1] = std::floor(R * 1.9);                      // a top word above R
+        if (i % 3 == 0) a[1] = std::floor(R * 2.7) * (i % 2 ? 1 : -1);   // so is the dividend's
+        const std::vector<double> a_before = a, b_before = b;
+        std::vector<double> q(n + 1), t(4 * n + 8);
+        fill_with_garbage(t, i);
+        const double err = ln_quotient(a.data(), b.data(), q.data(), n, t.data());
+        EXPECT_EQ(a, a_before);
+        EXPECT_EQ(b, b_before);
+        EXPECT_GE(err, 0);
+        EXPECT_LT(err, kExactProducts);
+        EXPECT_NE(q[1], 0);
+
+        mpfr_t av, bv, qv, want;
+        mpfr_inits2(precision_for(n, R) + 64, av, bv, qv, want, static_cast<mpfr_ptr>(nullptr));
+        longnum_value(av, a.data(), n, R);
+        longnum_value(bv, b.data(), n, R);
+        longnum_value(qv, q.data(), n, R);
+        mpfr_div(want, av, bv, MPFR_RNDN);
+        EXPECT_LE(units_of_last_word(qv, want, static_cast<long>(q[0]), n, R), kQuotientUnits)
+            << "trial " << i << ": top words " << a[1] << " / " << b[1];
+        mpfr_clears(av, bv, qv, want, static_cast<mpfr_ptr>(nullptr));
+    }
+}
+
+TEST_P(NewtonDoubling, InverseRootOfSmallIntegers)
+{
+    const Shape s = GetParam();
+    const double R = s.radix;
+    const int n = s.n;
+    for (int m : {2, 3, 10, 144, 10005, 65536, 99991}) {
+        std::vector<double> y(n + 2), t(4 * n + 8);
+        fill_with_garbage(t, m);
+        const double err = ln_inv_sqrt(m, y.data(), n, t.data());
+        EXPECT_GE(err, 0);
+        EXPECT_LT(err, kExactProducts);
+        mpfr_t v, want;
+        mpfr_inits2(precision_for(n, R), v, want, static_cast<mpfr_ptr>(nullptr));
+        longnum_value(v, y.data(), n, R);
+        mpfr_set_ui(want, m, MPFR_RNDN);
+        mpfr_rec_sqrt(want, want, MPFR_RNDN);
+        EXPECT_LE(units_of_last_word(v, want, static_cast<long>(y[0]), n, R), kInverseRootUnits) << "m = " << m;
+        mpfr_clears(v, want, static_cast<mpfr_ptr>(nullptr));
+    }
+}
+
+std::vector<Shape> doubling_shapes()
+{
+    std::vector<Shape> shapes;
+    for (double R : {100000.0, 456976.0, 177147.0, 238328.0, 19683.0, 262144.0})
+        for (int n : {2, 3, 5, 6, 7, 9, 17, 64, 100, 255, 1000, 1025, 4095}) shapes.push_back({R, n});
+    return shapes;
+}
+
+INSTANTIATE_TEST_SUITE_P(Radices, NewtonDoubling, testing::ValuesIn(doubling_shapes()), shape_name);
+
 }  // namespace
