@@ -120,8 +120,10 @@ TEST_F(DocsSample, ManPageOutputFileExampleIsTheProgramsOutput)
     std::smatch name;
     ASSERT_TRUE(std::regex_search(prose, name, std::regex(R"(RamnDRM[1-3]\.txt)"))) << prose;
 
-    const std::vector<std::string> example = man_unfilled_block(section);
-    ASSERT_FALSE(example.empty()) << "no .nf block in OUTPUT FILE";
+    const std::vector<std::vector<std::string>> blocks = man_unfilled_blocks(section);
+    ASSERT_FALSE(blocks.empty()) << "no .nf block in OUTPUT FILE";
+    const std::vector<std::string>& example = blocks.front();
+    ASSERT_FALSE(example.empty()) << "an empty .nf block in OUTPUT FILE";
 
     const DrmpiRun r = drmpi(printf_text(cmd[1]), name[0]);
     ASSERT_EQ(r.status, 0) << r.console;

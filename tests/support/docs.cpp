@@ -121,18 +121,20 @@ std::string roff_text(const std::string& line)
     return out;
 }
 
-std::vector<std::string> man_unfilled_block(const std::vector<std::string>& section)
+std::vector<std::vector<std::string>> man_unfilled_blocks(const std::vector<std::string>& section)
 {
-    std::vector<std::string> block;
+    std::vector<std::vector<std::string>> blocks;
     bool inside = false;
     for (const std::string& line : section) {
         if (line == ".nf") {
             inside = true;
+            blocks.emplace_back();
         } else if (line == ".fi") {
-            if (inside) return block;
+            inside = false;
         } else if (inside && line != ".RS" && line != ".RE" && !starts_with(line, ".RS ")) {
-            block.push_back(roff_text(line));
+            blocks.back().push_back(roff_text(line));
         }
     }
-    return {};
+    if (inside) blocks.pop_back();   // never closed
+    return blocks;
 }

@@ -22,9 +22,9 @@ std::vector<std::vector<std::string>> readme_table_after(const std::string& read
 // The lines of the man page's section ".SH <name>" up to the next .SH.
 std::vector<std::string> man_section(const std::string& page, const std::string& name);
 
-// The lines between the first .nf and the following .fi of a section, as
-// text (roff escapes resolved); .RS and .RE inside are left out.
-std::vector<std::string> man_unfilled_block(const std::vector<std::string>& section);
+// Each run of lines between .nf and the following .fi in a section, in order,
+// as text (roff escapes resolved); .RS and .RE inside are left out.
+std::vector<std::vector<std::string>> man_unfilled_blocks(const std::vector<std::string>& section);
 
 // A roff line as the reader sees its text: a leading request such as ".B " is
 // dropped, and the escapes \e, \-, \& and \(aq are resolved.
