@@ -16,8 +16,9 @@
 #
 #   bench/run.sh                   results in build-bench/results/ (not tracked)
 #   bench/run.sh --refresh-readme  the same, then copies the chart, its data
-#                                  and this output to bench/results/, which the
-#                                  README shows
+#                                  and this output (report.md) to bench/results/
+#                                  and puts the output into README.md's Figures,
+#                                  between its two bench/run.sh markers
 #   RUNS=9 bench/run.sh            rounds per N (default 5)
 #
 # Everything it prints also goes to results/report.md. Run it on a quiet
@@ -39,6 +40,7 @@ esac
 need_packages "The benchmark" cmake g++ bc gnuplot-nox libgmp-dev libmpfr-dev libcln-dev libflint-arb-dev libflint-dev
 
 runs=${RUNS:-5}
+started=$SECONDS
 build="$root/build-bench"
 results="$build/results"
 mkdir -p "$results"
@@ -90,18 +92,19 @@ declare -A ratio_low ratio_high
 differ=()
 
 machine="$(grep -m1 'model name' /proc/cpuinfo | sed 's/.*: //'), $(nproc) cores"
+system="$(. /etc/os-release && echo "$PRETTY_NAME"), g++ $(g++ -dumpfullversion)"
 
 report() {
-  echo "drmpi benchmark, $(date -u +%Y-%m-%d), $machine, load average $(cut -d' ' -f1-3 /proc/loadavg) at the start"
-  echo "Command: bench/run.sh$([ "$refresh" = 1 ] && echo ' --refresh-readme'), RUNS=$runs"
+  echo "Printed by \`bench/run.sh$([ "$refresh" = 1 ] && echo ' --refresh-readme')\` (RUNS=$runs) on $(date -u +%Y-%m-%d):" \
+    "$machine, $system; load average $(cut -d' ' -f1-3 /proc/loadavg) at the start."
   echo
-  echo "Pi to N decimal digits written to a file, one thread, whole processes, wall clock."
-  echo "Each N: $runs rounds, every program once per round; medians in seconds. The last column"
-  echo "is drmpi / the fastest peer's median, and in brackets the lowest and highest of that"
-  echo "ratio over the rounds (drmpi against the fastest peer of the same round)."
-  echo "drmpi: base 10, ID 1 (Chudnovsky). gmp_chudnovsky: GMP mpz binary splitting."
-  echo "mpfr_pi: mpfr_const_pi + mpfr_get_str. cln_pi: CLN pi() printed in decimal."
-  echo "arb_pi: arb_const_pi + arb_get_str (ARB_STR_NO_RADIUS)."
+  echo "Pi to N decimal digits written to a file, one thread, whole processes, wall-clock"
+  echo "seconds. Each N: $runs rounds, every program once per round; the medians. The last"
+  echo "column is drmpi / the fastest peer's median, and in brackets the lowest and highest"
+  echo "of that ratio over the rounds (drmpi against the fastest peer of the same round)."
+  echo "drmpi: base 10, ID 1 (Chudnovsky); gmp_chudnovsky: GMP, mpz binary splitting;"
+  echo "mpfr_pi: mpfr_const_pi and mpfr_get_str; cln_pi: CLN, pi() printed in decimal;"
+  echo "arb_pi: arb_const_pi and arb_get_str."
   echo
 
   local n i j k prog t fastest best
@@ -162,7 +165,7 @@ report() {
     fi
   done
   echo
-  echo "Spread: the lowest and the highest time of each program over the $runs rounds (seconds)."
+  echo "The lowest and the highest time of each program over the $runs rounds (seconds):"
   echo
   printf '| N | %s |\n' "$(printf '%s | ' "${programs[@]}" | sed 's/ | $//')"
   printf '|---|%s\n' "$(printf -- '---|%.0s' "${programs[@]}")"
@@ -190,7 +193,7 @@ report() {
   } >"$results/time_vs_digits.dat"
 
   local m=1000000
-  echo "drmpi by stage, base 10, ID 1, N = $m (bench/stage_bench, in one process):"
+  echo "drmpi's time by stage, base 10, ID 1, N = $m (bench/stage_bench, in one process):"
   echo
   echo '```'
   (cd "$work" && "$build/bench/stage_bench" 10 0 1 "$m")
@@ -205,16 +208,20 @@ report() {
   done
   with=$(printf '%s\n' "${checked[@]}" | median)
   without=$(printf '%s\n' "${unchecked[@]}" | median)
-  printf 'Product checks at N = %s: %.3f s with, %.3f s without (in-process medians of %s): %+.1f%%\n' "$m" "$with" \
-    "$without" "$runs" "$(echo "scale=4; ($with - $without) * 100 / $without" | bc)"
+  printf 'The product checks at N = %s: %.3f s with them, %.3f s without (bench/stage_bench and\n' "$m" "$with" "$without"
+  printf 'bench/stage_bench_unchecked, in-process medians of %s runs each): %+.1f%%. Products checked:\n' "$runs" \
+    "$(echo "scale=4; ($with - $without) * 100 / $without" | bc)"
+  echo
+  echo '```'
   for request in "10 1310700" "26 1048560"; do
     set -- $request
-    printf '  base %-3s N = %-8s %s\n' "$1" "$2" "$(cd "$work" && "$build/bench/stage_bench" "$1" 0 1 "$2" | grep 'products checked')"
+    printf 'base %-3s N = %-8s %s\n' "$1" "$2" "$(cd "$work" && "$build/bench/stage_bench" "$1" 0 1 "$2" | grep 'products checked')"
   done
+  echo '```'
   echo
 
-  echo "Rounding error at the capacity (drmpi's total-time line; every digit of these runs is"
-  echo "compared with MPFR by scripts/test.sh -L large):"
+  echo "drmpi at the capacity: its total-time line (the same runs, every digit compared with"
+  echo "MPFR, are the large tests: scripts/test.sh -L large):"
   echo
   echo "| base | ID | N | total time (s) | rounding error |"
   echo "|---|---|---|---|---|"
@@ -241,7 +248,8 @@ report() {
     done
     echo
   } | gnuplot
-  echo "Chart: time_vs_digits.png, drawn from time_vs_digits.dat (the medians above)."
+  echo "The chart time_vs_digits.png is drawn from time_vs_digits.dat, the medians above."
+  echo "bench/run.sh took $((SECONDS - started)) s."
   [ ${#differ[@]} -eq 0 ]
 }
 
@@ -250,7 +258,20 @@ report | tee "$results/report.md" || status=$?
 if [ "$status" = 0 ] && [ "$refresh" = 1 ]; then
   mkdir -p "$root/bench/results"
   cp "$results/time_vs_digits.dat" "$results/time_vs_digits.png" "$results/report.md" "$root/bench/results/"
-  echo "bench/run.sh: bench/results/ now holds this run's chart, its data and report.md, for the README"
+  # The README's copy of the report: the lines between its two markers.
+  readme="$root/README.md"
+  awk -v report="$results/report.md" '
+    /^<!-- bench\/run.sh --refresh-readme: begin/ {
+      print
+      while ((getline line < report) > 0) print line
+      s = 1
+      next
+    }
+    /^<!-- bench\/run.sh --refresh-readme: end/ {s = 0; done = 1}
+    !s {print}
+    END {if (!done) exit 1}
+  ' "$readme" >"$work/README.md" && cat "$work/README.md" >"$readme"
+  echo "bench/run.sh: bench/results/ (report.md, the chart and its data) and README.md's figures now hold this run"
 else
   echo "bench/run.sh: results in build-bench/results/ (report.md, time_vs_digits.dat, time_vs_digits.png)"
 fi
