@@ -4,10 +4,9 @@
 
 #include "support/run_drmpi.h"
 
-std::string read_source_file(const std::string& relative_path)
-{
-    return read_file(std::string(DRMPI_SOURCE_DIR) + "/" + relative_path);
-}
+std::string source_path(const std::string& relative_path) { return std::string(DRMPI_SOURCE_DIR) + "/" + relative_path; }
+
+std::string read_source_file(const std::string& relative_path) { return read_file(source_path(relative_path)); }
 
 std::vector<std::string> split_lines(const std::string& text)
 {

@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+// The path of a file of the source tree, from its path from the top.
+std::string source_path(const std::string& relative_path);
+
 // The whole content of a file of the source tree, by its path from the top
 // ("README.md", "docs/drmpi.1"); empty when it cannot be read.
 std::string read_source_file(const std::string& relative_path);
