@@ -1,6 +1,7 @@
 // End-to-end at the capacity: a million decimal digits with each formula, and
-// the largest accepted N (FMT size 2^18, NE = 262140) in bases 26, 62 and 3,
-// every digit checked against MPFR. Each run prints its total-time line.
+// the largest accepted N (FMT size 2^18, NE = 262140) in bases 10 (each
+// formula), 26, 62 and 3, every digit checked against MPFR. Each run prints
+// its total-time line.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -73,6 +74,9 @@ INSTANTIATE_TEST_SUITE_P(Largest, Capacity,
                          testing::Values(CapacityCase{10, 1, 1000000, 5, 1000000},
                                          CapacityCase{10, 2, 1000000, 5, 1000000},
                                          CapacityCase{10, 3, 1000000, 5, 1000000},
+                                         CapacityCase{10, 1, 1310700, 5, 1310700},   // NE = 262140
+                                         CapacityCase{10, 2, 1310700, 5, 1310700},
+                                         CapacityCase{10, 3, 1310700, 5, 1310700},
                                          CapacityCase{26, 1, 1048560, 4, 1048560},   // NE = 262140
                                          CapacityCase{62, 1, 786420, 3, 786420},     // NE = 262140
                                          CapacityCase{3, 1, 2883540, 11, 2883540}),  // NE = 262140
