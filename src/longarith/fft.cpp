@@ -41,43 +41,21 @@ const double kHalfSqrt2 = 0.70710678118654752440;
 inline const double* twiddles_of(int s) { return twiddle4 + 3 * (s - 32) / 2; }
 inline const double* weights_of(int n) { return weights + (n - kFftMinLength) / 2; }
 
-// exp(2 pi i k / M) for M = 4 * tables_ready, from cosines and sines of the
-// first octant (angles up to pi/4, where the long double functions need no
-// argument reduction) and the exact symmetries of the circle.
-alignas(64) double octant_cos[kFftMaxLength / 2 + 1];
-alignas(64) double octant_sin[kFftMaxLength / 2 + 1];
+// exp(2 pi i k / M) from cosines and sines of the first octant of the circle
+// of M points (angles up to pi/4, where the long double functions need no
+// argument reduction) and the exact symmetries of the circle. M is a multiple
+// of 8; the octant tables hold M/8 + 1 entries.
+struct Octant {
+    long M;
+    double* cos;
+    double* sin;
+};
 
-inline void unit_root(long k, long M, double* c, double* s)
+void fill_octant(const Octant& o)
 {
-    k &= M - 1;
-    const long quarter = M / 4;
-    const long q = k / quarter, r = k % quarter;
-    double x, y;
-    if (r <= quarter / 2) {
-        x = octant_cos[r];
-        y = octant_sin[r];
-    } else {
-        x = octant_sin[quarter - r];
-        y = octant_cos[quarter - r];
-    }
-    switch (q) {
-    case 0: *c = x; *s = y; break;
-    case 1: *c = -y; *s = x; break;
-    case 2: *c = -x; *s = -y; break;
-    default: *c = y; *s = -x; break;
-    }
-}
-
-void fill_tables(int n)
-{
-    if (n <= tables_ready) return;
-    if (tables_ready == 0) {   // before the first touch: pages already touched stay small
-        pages_advise_huge(twiddle4, sizeof twiddle4);
-        pages_advise_huge(weights, sizeof weights);
-    }
-    const long M = 4L * n;
     // Angles 64 u + v steps: long double products of a coarse and a fine
     // rotation, each from cosl and sinl.
+    const long M = o.M;
     const long double step = 6.283185307179586476925286766559L / M;
     long double fine_cos[64], fine_sin[64];
     for (int v = 0; v < 64; ++v) {
@@ -87,28 +65,109 @@ void fill_tables(int n)
     for (long u = 0; 64 * u <= M / 8; ++u) {
         const long double cu = cosl(step * (64 * u)), su = sinl(step * (64 * u));
         for (long v = 0; v < 64 && 64 * u + v <= M / 8; ++v) {
-            octant_cos[64 * u + v] = static_cast<double>(cu * fine_cos[v] - su * fine_sin[v]);
-            octant_sin[64 * u + v] = static_cast<double>(su * fine_cos[v] + cu * fine_sin[v]);
+            o.cos[64 * u + v] = static_cast<double>(cu * fine_cos[v] - su * fine_sin[v]);
+            o.sin[64 * u + v] = static_cast<double>(su * fine_cos[v] + cu * fine_sin[v]);
         }
     }
+}
+
+inline void unit_root(const Octant& o, long k, double* c, double* s)
+{
+    const long M = o.M;
+    k %= M;
+    if (k < 0) k += M;
+    const long quarter = M / 4;
+    const long q = k / quarter, r = k % quarter;
+    double x, y;
+    if (r <= quarter / 2) {
+        x = o.cos[r];
+        y = o.sin[r];
+    } else {
+        x = o.sin[quarter - r];
+        y = o.cos[quarter - r];
+    }
+    switch (q) {
+    case 0: *c = x; *s = y; break;
+    case 1: *c = -y; *s = x; break;
+    case 2: *c = -x; *s = -y; break;
+    default: *c = y; *s = -x; break;
+    }
+}
+
+alignas(64) double octant_cos[kFftMaxLength / 2 + 1];
+alignas(64) double octant_sin[kFftMaxLength / 2 + 1];
+
+void fill_tables(int n)
+{
+    if (n <= tables_ready) return;
+    if (tables_ready == 0) {   // before the first touch: pages already touched stay small
+        pages_advise_huge(twiddle4, sizeof twiddle4);
+        pages_advise_huge(weights, sizeof weights);
+    }
+    const long M = 4L * n;
+    const Octant o{M, octant_cos, octant_sin};
+    fill_octant(o);
     for (int s = 32; s <= n; s *= 2) {
         double* t = twiddle4 + 3 * (s - 32) / 2;
         for (int j = 0; j < s / 4; ++j) {
             double* g = t + 6 * kLanes * (j / kLanes) + j % kLanes;
             for (int m = 1; m <= 3; ++m)   // exp(-2 pi i m j / s)
-                unit_root(-static_cast<long>(m) * j * (M / s), M, &g[(2 * m - 2) * kLanes], &g[(2 * m - 1) * kLanes]);
+                unit_root(o, -static_cast<long>(m) * j * (M / s), &g[(2 * m - 2) * kLanes], &g[(2 * m - 1) * kLanes]);
         }
     }
     for (int len = kFftMinLength; len <= n; len *= 2) {
         double* w = weights + (len - kFftMinLength) / 2;
         for (int j = 0; j < len / 4; ++j) {   // exp(i pi j / (2 len))
             double* g = w + 2 * kLanes * (j / kLanes) + j % kLanes;
-            unit_root(static_cast<long>(j) * (M / (4 * len)), M, &g[0], &g[kLanes]);
+            unit_root(o, static_cast<long>(j) * (M / (4 * len)), &g[0], &g[kLanes]);
         }
     }
-    for (int t = 0; t < 4; ++t) unit_root(t * (M / 16), M, &quarter_turn[0][t], &quarter_turn[1][t]);
-    for (int j = 0; j < 8; ++j) unit_root(-static_cast<long>(j) * (M / 16), M, &twiddle16[j], &twiddle16[8 + j]);
+    for (int t = 0; t < 4; ++t) unit_root(o, t * (M / 16), &quarter_turn[0][t], &quarter_turn[1][t]);
+    for (int j = 0; j < 8; ++j) unit_root(o, -static_cast<long>(j) * (M / 16), &twiddle16[j], &twiddle16[8 + j]);
     tables_ready = n;
+}
+
+// Tables of the lengths m = 3 q, q = 2^k from kMinThird to kFftMaxLength / 4:
+// a radix-3 pass over the thirds, then transforms of length q on each.
+constexpr int kMinThird = 64;
+constexpr int kMaxThird = kFftMaxLength / 4;
+// Radix-3 twiddles of length m, at offset 4 (q - kMinThird): for each group
+// of eight j < q, eight lanes each of Re w^j, Im w^j, Re w^2j, Im w^2j with
+// w = exp(-2 pi i / m).
+alignas(64) double twiddle3[4 * 2 * kMaxThird];
+// Weights of length m, at offset 2 (q - kMinThird): for each group of eight
+// j < q, eight cosines and then eight sines of pi j / (2m). Position j + t q
+// has the weight of j times exp(i pi t / 6).
+alignas(64) double weights3[2 * 2 * kMaxThird];
+double sixth_turn[2][3];   // Re, Im of exp(i pi t / 6), t < 3
+int thirds_ready = 0;      // the tables hold every length 3 q up to this q
+alignas(64) double octant3_cos[3 * kMaxThird / 2 + 1];
+alignas(64) double octant3_sin[3 * kMaxThird / 2 + 1];
+
+inline const double* twiddles3_of(int q) { return twiddle3 + 4 * (q - kMinThird); }
+inline const double* weights3_of(int q) { return weights3 + 2 * (q - kMinThird); }
+
+void fill_tables3(int q)
+{
+    if (q <= thirds_ready) return;
+    fill_tables(q);
+    const long M = 12L * q;   // the circle of 4m points
+    const Octant o{M, octant3_cos, octant3_sin};
+    fill_octant(o);
+    for (int len = kMinThird; len <= q; len *= 2) {
+        const long step = M / (3L * len);   // exp(2 pi i / (3 len))
+        double* t = twiddle3 + 4 * (len - kMinThird);
+        double* w = weights3 + 2 * (len - kMinThird);
+        for (int j = 0; j < len; ++j) {
+            double* g = t + 4 * kLanes * (j / kLanes) + j % kLanes;
+            unit_root(o, -static_cast<long>(j) * step, &g[0], &g[kLanes]);
+            unit_root(o, -2L * j * step, &g[2 * kLanes], &g[3 * kLanes]);
+            double* h = w + 2 * kLanes * (j / kLanes) + j % kLanes;
+            unit_root(o, static_cast<long>(j) * (step / 4), &h[0], &h[kLanes]);   // exp(i pi j / (2m))
+        }
+    }
+    for (int t = 0; t < 3; ++t) unit_root(o, t * (M / 12), &sixth_turn[0][t], &sixth_turn[1][t]);
+    thirds_ready = q;
 }
 
 // Forward radix-4 butterfly on (a0..a3) with twiddles at tw; results to the
@@ -446,15 +505,90 @@ inline vd store_coefficients(double* out, int count, int k, vd x, vd err)
     return err;
 }
 
+
+const double kSqrt3Half = 0.86602540378443864676;
+
+// The first pass of a length m = 3q: the weights, as in dif4_first (a
+// position j + t q has the weight of j times exp(i pi t / 6)), and a radix-3
+// butterfly whose outputs t = 1, 2 take the twiddles w^j, w^2j; third t goes
+// to positions t q .. t q + q - 1, for a transform of length q of its own.
+template <bool kWrapped>
+void dif3_first(const double* a, int len, double* re, double* im, int q)
+{
+    const int m = 3 * q;
+    const double* tw = twiddles3_of(q);
+    const double* w = weights3_of(q);
+    const vd half = broadcast(0.5), c3 = broadcast(kSqrt3Half);
+    for (int j = 0; j < q; j += kLanes, tw += 4 * kLanes, w += 2 * kLanes) {
+        const vd c = load(w), s = load(w + kLanes);
+        vd xr[3], xi[3];
+        for (int t = 0; t < 3; ++t) {
+            const double tr = sixth_turn[0][t], ti = sixth_turn[1][t];
+            const vd wr = c * tr - s * ti, wi = c * ti + s * tr;
+            const vd x = load_words(a, len, j + t * q);
+            if (kWrapped) {
+                const vd y = load_words(a, len, j + t * q + m);
+                xr[t] = x * wr - y * wi;
+                xi[t] = x * wi + y * wr;
+            } else {
+                xr[t] = x * wr;
+                xi[t] = x * wi;
+            }
+        }
+        const vd sr = xr[1] + xr[2], si = xi[1] + xi[2];
+        const vd dr = xr[1] - xr[2], di = xi[1] - xi[2];
+        store(re + j, xr[0] + sr);
+        store(im + j, xi[0] + si);
+        const vd ur = xr[0] - half * sr, ui = xi[0] - half * si;
+        const vd y1r = ur + c3 * di, y1i = ui - c3 * dr;   // u - i c d
+        const vd y2r = ur - c3 * di, y2i = ui + c3 * dr;   // u + i c d
+        const vd w1r = load(tw), w1i = load(tw + kLanes), w2r = load(tw + 2 * kLanes), w2i = load(tw + 3 * kLanes);
+        store(re + j + q, y1r * w1r - y1i * w1i);
+        store(im + j + q, y1r * w1i + y1i * w1r);
+        store(re + j + 2 * q, y2r * w2r - y2i * w2i);
+        store(im + j + 2 * q, y2r * w2i + y2i * w2r);
+    }
+}
+
+// The power-of-two length m or the third q of m = 3q.
+inline bool is_power_of_two(int m) { return (m & (m - 1)) == 0; }
 }  // namespace
 
-void fft_prepare(int m) { fill_tables(m); }
+int fft_length(int count)
+{
+    int m = kFftMinLength;
+    while (2 * m < count) m *= 2;
+    // Three quarters of it, where that is a length and holds the product.
+    const int three = m / 4 * 3;
+    if (three / 3 >= kMinThird && 2 * three >= count) return three;
+    return m;
+}
+
+void fft_prepare(int m)
+{
+    if (is_power_of_two(m)) {
+        fill_tables(m);
+    } else {
+        fill_tables3(m / 3);
+    }
+}
 
 void fft_forward(const double* a, int len, double* spectrum, int m)
 {
-    fill_tables(m);
     double* re = spectrum;
     double* im = spectrum + m;
+    if (!is_power_of_two(m)) {
+        const int q = m / 3;
+        fill_tables3(q);
+        if (len > m) {
+            dif3_first<true>(a, len, re, im, q);
+        } else {
+            dif3_first<false>(a, len, re, im, q);
+        }
+        for (int t = 0; t < 3; ++t) dif_block(re + t * q, im + t * q, q);
+        return;
+    }
+    fill_tables(m);
     if (len > m) {
         dif4_first<true>(a, len, re, im, m);
     } else {
@@ -485,11 +619,52 @@ void fft_pointwise_add(const double* x, const double* y, double* z, int m)
     }
 }
 
+// The inverse of a length m = 3q: the transforms of the thirds, then the
+// radix-3 butterflies with conjugate twiddles, the conjugate weights and 1/m.
+static double inverse3(double* re, double* im, double* out, int count, int q)
+{
+    fill_tables3(q);
+    const int m = 3 * q;
+    for (int t = 0; t < 3; ++t) dit_block(re + t * q, im + t * q, q);
+    const double* tw = twiddles3_of(q);
+    const double* w = weights3_of(q);
+    const vd scale = broadcast(1.0 / m), half = broadcast(0.5), c3 = broadcast(kSqrt3Half);
+    vd err = broadcast(0.0);
+    for (int j = 0; j < q; j += kLanes, tw += 4 * kLanes, w += 2 * kLanes) {
+        const vd y0r = load(re + j), y0i = load(im + j);
+        const vd y1r = load(re + j + q), y1i = load(im + j + q);
+        const vd y2r = load(re + j + 2 * q), y2i = load(im + j + 2 * q);
+        const vd w1r = load(tw), w1i = load(tw + kLanes), w2r = load(tw + 2 * kLanes), w2i = load(tw + 3 * kLanes);
+        const vd z1r = y1r * w1r + y1i * w1i, z1i = y1i * w1r - y1r * w1i;
+        const vd z2r = y2r * w2r + y2i * w2i, z2i = y2i * w2r - y2r * w2i;
+        const vd sr = z1r + z2r, si = z1i + z2i;
+        const vd dr = z1r - z2r, di = z1i - z2i;
+        const vd ur = y0r - half * sr, ui = y0i - half * si;
+        vd ar[3], ai[3];
+        ar[0] = y0r + sr;
+        ai[0] = y0i + si;
+        ar[1] = ur - c3 * di;   // u + i c d
+        ai[1] = ui + c3 * dr;
+        ar[2] = ur + c3 * di;   // u - i c d
+        ai[2] = ui - c3 * dr;
+        const vd cj = load(w) * scale, sj = load(w + kLanes) * scale;
+        for (int t = 0; t < 3; ++t) {
+            const int k = j + t * q;
+            const double tr = sixth_turn[0][t], ti = sixth_turn[1][t];
+            const vd c = cj * tr - sj * ti, s = cj * ti + sj * tr;
+            err = store_coefficients(out, count, k, ar[t] * c + ai[t] * s, err);
+            err = store_coefficients(out, count, k + m, ai[t] * c - ar[t] * s, err);
+        }
+    }
+    return simd::hmax(err);
+}
+
 double fft_inverse(double* spectrum, double* out, int count, int m)
 {
-    fill_tables(m);
     double* re = spectrum;
     double* im = spectrum + m;
+    if (!is_power_of_two(m)) return inverse3(re, im, out, count, m / 3);
+    fill_tables(m);
     if (m <= kBlock) {
         dit_passes(re, im, m, m / 4);
     } else {

@@ -10,6 +10,9 @@
 // words are taken modulo x^(2m) + 1, which wraps the top of the product onto
 // its bottom with the sign changed.
 //
+// The lengths are the powers of two from kFftMinLength to kFftMaxLength and
+// three times the powers of two from kFftMinLength to kFftMaxLength / 4.
+//
 // A spectrum is 2m doubles: m real parts, then m imaginary parts, in the
 // transform's own order, which only the pointwise products and the inverse
 // read. Only spectra of the same length combine.
@@ -18,8 +21,11 @@
 constexpr int kFftMinLength = 64;        // shortest transform
 constexpr int kFftMaxLength = 1 << 18;   // longest transform
 
-// Makes the tables for every length up to m (a power of two in
-// [kFftMinLength, kFftMaxLength]); nothing to do when they exist already.
+// The shortest transform length m with 2m >= count (count <= 2 kFftMaxLength).
+int fft_length(int count);
+
+// Makes the tables for every length of m's kind up to m; nothing to do when
+// they exist already. The transforms make them when they need them.
 void fft_prepare(int m);
 
 // spectrum (2m doubles) = the forward transform of a[0..len-1], len <= 2m,

@@ -46,14 +46,6 @@ const double* spectrum_of(FmtOperand* op, int m)
     return spectra[op->slot];
 }
 
-// The shortest transform whose product of length 2m holds count words.
-int transform_length(int count)
-{
-    int m = kFftMinLength;
-    while (2 * m < count) m *= 2;
-    return m;
-}
-
 bool same_operand(const FmtOperand* x, const FmtOperand* y)
 {
     return x == y || (x->words == y->words && x->len == y->len);
@@ -62,7 +54,7 @@ bool same_operand(const FmtOperand* x, const FmtOperand* y)
 // The product a b (+ c d) by the transform, rounded and carried, unchecked.
 double transform_product(FmtOperand* a, FmtOperand* b, FmtOperand* c, FmtOperand* d, double* out, int count)
 {
-    const int m = transform_length(count);
+    const int m = fft_length(count);
     const int product = take_slot();
     double* z = spectra[product];
     const double* sa = spectrum_of(a, m);

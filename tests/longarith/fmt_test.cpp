@@ -618,7 +618,8 @@ TEST_F(FmtOperands, CutProductKeepsTheLeadingWords)
 
 // ------------------------------------------------------- the transform engine
 
-// Operands of up to 2m words are read modulo x^(2m) + 1: the inverse gives
+// Operands of up to 2m words are read modulo x^(2m) + 1, at powers of two and
+// at three times powers of two: the inverse gives
 // the coefficients of the product with the top 2m wrapped onto the bottom,
 // sign changed; and an inverse asked for fewer coefficients leaves the rest
 // out, counting their distance from zero as error.
@@ -626,7 +627,7 @@ TEST(FftEngine, OperandsLongerThanTheTransformWrapAround)
 {
     std::mt19937_64 rng(2025);
     std::uniform_int_distribution<long> word(-999, 999);
-    for (int m : {64, 256, 4096}) {
+    for (int m : {64, 192, 256, 768, 3072}) {
         for (int la : {m + 1, 3 * m / 2, 2 * m}) {
             SCOPED_TRACE(testing::Message() << "m = " << m << ", " << la << " words");
             const int lb = 2 * m - 5;
@@ -667,6 +668,37 @@ TEST(FftEngine, CoefficientsLeftOutCountByTheirDistanceFromZero)
     EXPECT_NEAR(fft_inverse(sa.data(), out.data(), 2 * m - 2, m), 9.0, 1e-9);
     for (int j = 0; j < 2 * m - 2; ++j) ASSERT_EQ(out[j], 0) << j;
     EXPECT_EQ(out[2 * m - 2], -1) << "nothing is written past count";
+}
+
+// The transform lengths: powers of two, and three quarters of one where that
+// is long enough.
+TEST(FftEngine, ShortestLengthThatHoldsTheProduct)
+{
+    struct Case {
+        int count, m;
+    } const cases[] = {{1, 64}, {128, 64}, {129, 128}, {256, 128}, {257, 192}, {384, 192}, {385, 256},
+                       {512, 256}, {513, 384}, {196608, 98304}, {196609, 131072}, {393216, 196608},
+                       {393217, 262144}, {524288, 262144}};
+    for (const Case& c : cases) EXPECT_EQ(fft_length(c.count), c.m) << c.count;
+}
+
+// A forward and an inverse transform of every length give the words back.
+TEST(FftEngine, RoundTripAtEveryLength)
+{
+    std::mt19937_64 rng(77);
+    std::uniform_int_distribution<long> word(-228488, 228488);
+    for (int m = 64; m <= (1 << 16); m *= 2) {
+        for (int len : {m, 3 * m / 4}) {
+            if (len < 192 && len != m) continue;
+            SCOPED_TRACE(len);
+            std::vector<double> a(len), spectrum(2 * len), out(2 * len);
+            for (double& v : a) v = static_cast<double>(word(rng));
+            fft_forward(a.data(), len, spectrum.data(), len);
+            EXPECT_LT(fft_inverse(spectrum.data(), out.data(), 2 * len, len), 1e-6);
+            for (int k = 0; k < len; ++k) ASSERT_EQ(out[k], 0) << k;
+            for (int k = 0; k < len; ++k) ASSERT_EQ(out[len + k], a[k]) << len + k;
+        }
+    }
 }
 
 }  // namespace
