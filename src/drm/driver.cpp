@@ -138,6 +138,7 @@ int drm_run(FILE* in, FILE* con)
 
     const int n = rp.fmt_size;
     drm_storage_prepare(n);
+    fmt_prepare(2 * n);
     const int steps = drm_step_count(rp.element_count, rp.digits_per_element, rp.base,
                                      kSeriesFormulas[rp.formula_index].convergence, n);
     fprintf(con, "  DRM Steps= %d,  FMT Size= %d \n", steps, n);

@@ -2,7 +2,6 @@
 
 #include "longarith/pages.h"
 
-alignas(kHugePageBytes) double fft_work[6 * ND];
 alignas(kHugePageBytes) double blk_p[ND];
 alignas(kHugePageBytes) double blk_q[ND];
 alignas(kHugePageBytes) double blk_t[ND];
@@ -21,7 +20,6 @@ static unsigned long used(unsigned long array_bytes, int count, int n)
 
 void drm_storage_prepare(int n)
 {
-    pages_advise_huge(fft_work, used(sizeof fft_work, 6, n));
     pages_advise_huge(blk_p, used(sizeof blk_p, 1, n));
     pages_advise_huge(blk_q, used(sizeof blk_q, 1, n));
     pages_advise_huge(blk_t, used(sizeof blk_t, 1, n));

@@ -100,10 +100,6 @@ alignas(64) double octant_sin[kFftMaxLength / 2 + 1];
 void fill_tables(int n)
 {
     if (n <= tables_ready) return;
-    if (tables_ready == 0) {   // before the first touch: pages already touched stay small
-        pages_advise_huge(twiddle4, sizeof twiddle4);
-        pages_advise_huge(weights, sizeof weights);
-    }
     const long M = 4L * n;
     const Octant o{M, octant_cos, octant_sin};
     fill_octant(o);
@@ -134,11 +130,11 @@ constexpr int kMaxThird = kFftMaxLength / 4;
 // Radix-3 twiddles of length m, at offset 4 (q - kMinThird): for each group
 // of eight j < q, eight lanes each of Re w^j, Im w^j, Re w^2j, Im w^2j with
 // w = exp(-2 pi i / m).
-alignas(64) double twiddle3[4 * 2 * kMaxThird];
+alignas(kHugePageBytes) double twiddle3[4 * 2 * kMaxThird];
 // Weights of length m, at offset 2 (q - kMinThird): for each group of eight
 // j < q, eight cosines and then eight sines of pi j / (2m). Position j + t q
 // has the weight of j times exp(i pi t / 6).
-alignas(64) double weights3[2 * 2 * kMaxThird];
+alignas(kHugePageBytes) double weights3[2 * 2 * kMaxThird];
 double sixth_turn[2][3];   // Re, Im of exp(i pi t / 6), t < 3
 int thirds_ready = 0;      // the tables hold every length 3 q up to this q
 alignas(64) double octant3_cos[3 * kMaxThird / 2 + 1];
@@ -566,11 +562,20 @@ int fft_length(int count)
 
 void fft_prepare(int m)
 {
-    if (is_power_of_two(m)) {
-        fill_tables(m);
-    } else {
-        fill_tables3(m / 3);
+    int n = kFftMinLength;   // the longest power of two and third up to m
+    while (2 * n <= m) n *= 2;
+    const int q = m >= 3 * n / 2 && n / 2 >= kMinThird ? n / 2 : n / 4;
+    // The parts of the tables these lengths use, before their first touch.
+    if (n > tables_ready) {
+        pages_advise_huge(twiddle4, (3UL * n) * sizeof(double));
+        pages_advise_huge(weights, static_cast<unsigned long>(n) * sizeof(double));
     }
+    if (q >= kMinThird && q > thirds_ready) {
+        pages_advise_huge(twiddle3, (8UL * q) * sizeof(double));
+        pages_advise_huge(weights3, (4UL * q) * sizeof(double));
+    }
+    fill_tables(n);
+    if (q >= kMinThird) fill_tables3(q);
 }
 
 void fft_forward(const double* a, int len, double* spectrum, int m)

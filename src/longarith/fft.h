@@ -24,8 +24,9 @@ constexpr int kFftMaxLength = 1 << 18;   // longest transform
 // The shortest transform length m with 2m >= count (count <= 2 kFftMaxLength).
 int fft_length(int count);
 
-// Makes the tables for every length of m's kind up to m; nothing to do when
-// they exist already. The transforms make them when they need them.
+// Makes the tables for every length up to m, with huge pages behind the large
+// ones where the system has them; nothing to do for those that exist already.
+// The transforms make the tables they need themselves, on small pages.
 void fft_prepare(int m);
 
 // spectrum (2m doubles) = the forward transform of a[0..len-1], len <= 2m,

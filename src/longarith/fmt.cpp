@@ -5,6 +5,7 @@
 
 #include "longarith/check.h"
 #include "longarith/linear.h"
+#include "longarith/pages.h"
 #include "longarith/simd.h"
 
 using simd::broadcast;
@@ -18,7 +19,7 @@ namespace {
 // Spectrum storage: a few slots of the longest spectrum, handed to operands
 // as they are transformed. Only the part a run's lengths use is ever touched.
 constexpr int kSlots = 8;
-alignas(64) double spectra[kSlots][2 * kFftMaxLength];
+alignas(kHugePageBytes) double spectra[kSlots][2 * kFftMaxLength];
 bool slot_taken[kSlots];
 
 int take_slot()
@@ -168,6 +169,13 @@ double check_product(FmtOperand* a, FmtOperand* b, FmtOperand* c, FmtOperand* d,
 
 }  // namespace
 
+void fmt_prepare(int count)
+{
+    const int m = fft_length(count);
+    for (int s = 0; s < kSlots; ++s) pages_advise_huge(spectra[s], 2UL * m * sizeof(double));
+    fft_prepare(m);
+}
+
 void fmt_operand_known(FmtOperand* op, const double* words, int len, double residue)
 {
     op->words = words;
@@ -222,9 +230,16 @@ void fmt_schoolbook(const double* a, const double* b, const double* c, const dou
         ln_normalize(out, 2 * n);
         return;
     }
-    double padded_b[3 * kFmtSchoolbookMax + L] = {}, padded_d[3 * kFmtSchoolbookMax + L] = {};
+    // The copies of b and d have n zeros before and n + L after them.
+    double padded_b[3 * kFmtSchoolbookMax + L], padded_d[3 * kFmtSchoolbookMax + L];
+    words_fill(0, padded_b, n);
     words_copy(b, padded_b + n, n);
-    if (c != nullptr) words_copy(d, padded_d + n, n);
+    words_fill(0, padded_b + 2 * n, n + L);
+    if (c != nullptr) {
+        words_fill(0, padded_d, n);
+        words_copy(d, padded_d + n, n);
+        words_fill(0, padded_d + 2 * n, n + L);
+    }
     for (int m0 = 0; m0 < 2 * n; m0 += L) {
         // out[m] = sum of a[i] b[m - 1 - i]; lanes m0..m0+L-1.
         const int lo = m0 - n > 0 ? m0 - n : 0, hi = m0 + L - 1 < n ? m0 + L - 1 : n;

@@ -34,6 +34,12 @@ struct FmtOperand {
     int m;            // the transform length of that spectrum
 };
 
+// Makes ready for products of up to count words (count <= 2 kFftMaxLength):
+// the transform tables, and huge pages behind the storage those products use
+// where the system has them. A product does this itself when it needs to, but
+// then the storage it first touches has small pages.
+void fmt_prepare(int count);
+
 // Describes words[0..len-1] as an operand (len >= 1) and computes its residue.
 void fmt_operand(FmtOperand* op, const double* words, int len);
 
