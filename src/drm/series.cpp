@@ -29,22 +29,53 @@ const ClosingConstants kClosingConstants[kFormulaCount] = {
 
 double drm_k = 1;
 
+// (hi 2^64 + lo) / d, and the remainder, for hi < d: one hardware division
+// where there is one, instead of the library's general 128-bit division.
+static inline uint64_t divide_128(uint64_t hi, uint64_t lo, uint64_t d, uint64_t* remainder)
+{
+#if defined(__x86_64__)
+    uint64_t q, r;
+    __asm__("divq %4" : "=a"(q), "=d"(r) : "a"(lo), "d"(hi), "rm"(d));
+    *remainder = r;
+    return q;
+#else
+    const unsigned __int128 u = (static_cast<unsigned __int128>(hi) << 64) | lo;
+    *remainder = static_cast<uint64_t>(u % d);
+    return static_cast<uint64_t>(u / d);
+#endif
+}
+
 // Writes v as len balanced words, units last: digits of |v| by division from
-// the units up (128-bit while |v| needs it, then 64-bit), balanced from the
-// units up, the sign applied to every word (then put in the non-negative
+// the units up (a value past 64 bits is first split at R^3), balanced from
+// the units up, the sign applied to every word (then put in the non-negative
 // form if that is the carry mode). The first word keeps what is left.
 // Returns the residue of v (see check.h).
 static double leaf_from_integer(__int128 v, double* out, int len)
 {
     const bool negative = v < 0;
-    unsigned __int128 u = negative ? -static_cast<unsigned __int128>(v) : static_cast<unsigned __int128>(v);
+    const unsigned __int128 u = negative ? -static_cast<unsigned __int128>(v) : static_cast<unsigned __int128>(v);
     const uint64_t r = static_cast<uint64_t>(g_radix);
+    const uint64_t hi = static_cast<uint64_t>(u >> 64), lo = static_cast<uint64_t>(u);
+    const uint64_t r3 = r * r * r;
     int i = len - 1;
-    for (; i >= 1 && (u >> 64) != 0; --i) {
-        out[i] = static_cast<double>(static_cast<uint64_t>(u % r));
-        u /= r;
+    uint64_t w = lo;
+    if (hi >= r3) {
+        // Past R^3 2^64 (no leaf of a run comes near): word by word in 128 bits.
+        unsigned __int128 big = u;
+        for (; i >= 1 && (big >> 64) != 0; --i) {
+            out[i] = static_cast<double>(static_cast<uint64_t>(big % r));
+            big /= r;
+        }
+        w = static_cast<uint64_t>(big);
+    } else if (hi != 0) {
+        // u = top R^3 + low: the three low words, then the rest in 64 bits.
+        uint64_t low;
+        w = divide_128(hi, lo, r3, &low);
+        for (int k = 0; k < 3; ++k, --i) {
+            out[i] = static_cast<double>(low % r);
+            low /= r;
+        }
     }
-    uint64_t w = static_cast<uint64_t>(u);
     for (; i >= 1; --i) {
         out[i] = static_cast<double>(w % r);
         w /= r;
@@ -62,9 +93,11 @@ static double leaf_from_integer(__int128 v, double* out, int len)
         for (int j = 0; j < len; ++j) out[j] = -out[j];
     }
     if (g_carry_mode >= 0) ln_normalize(out, len);
-    const int64_t p = static_cast<int64_t>(kCheckPrime);
-    const int64_t residue = static_cast<int64_t>(v % p);
-    return static_cast<double>(residue < 0 ? residue + p : residue);
+    const uint64_t p = static_cast<uint64_t>(kCheckPrime);
+    uint64_t residue;
+    divide_128(hi % p, lo, p, &residue);
+    if (negative && residue != 0) residue = p - residue;
+    return static_cast<double>(residue);
 }
 
 // The exact product of the factors at x, false when it does not fit in 128 bits.

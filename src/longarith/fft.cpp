@@ -71,20 +71,25 @@ void fill_octant(const Octant& o)
     }
 }
 
+// exp(2 pi i k / M) for -M < k < M: the quadrant by comparisons, not
+// divisions, as the tables ask for many of them.
 inline void unit_root(const Octant& o, long k, double* c, double* s)
 {
     const long M = o.M;
-    k %= M;
     if (k < 0) k += M;
     const long quarter = M / 4;
-    const long q = k / quarter, r = k % quarter;
+    int q = 0;
+    while (k >= quarter) {
+        k -= quarter;
+        ++q;
+    }
     double x, y;
-    if (r <= quarter / 2) {
-        x = o.cos[r];
-        y = o.sin[r];
+    if (k <= quarter / 2) {
+        x = o.cos[k];
+        y = o.sin[k];
     } else {
-        x = o.sin[quarter - r];
-        y = o.cos[quarter - r];
+        x = o.sin[quarter - k];
+        y = o.cos[quarter - k];
     }
     switch (q) {
     case 0: *c = x; *s = y; break;

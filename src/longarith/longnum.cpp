@@ -66,23 +66,21 @@ inline T digit(T x, int k, double R, double inv)
 // the carry pass and fix-up pass of the plain method make them, ties included.
 void normalize_balanced_short(double* v, int n)
 {
-    const double R = g_radix, inv = 1.0 / R, h = R / 2;
+    // The quotient rounded to nearest: 1/R shrunk by 2^-50 puts a tie
+    // (remainder exactly R/2) on the side of zero, as truncation and the
+    // fix-up do. Far from zero the rounding may land one off; the remainder
+    // then lies beyond R/2 and the fix-up takes it back, and a tie is put on
+    // the side of the word's sign.
+    const double R = g_radix, inv = (1.0 / R) * (1.0 - 0x1p-50), h = R / 2;
     double carry = 0;
     for (int i = n - 1; i >= 1; --i) {
         const double x = v[i] + carry;
-        double q = std::trunc(x * inv);
-        double r = x - q * R;
-        if (r >= R || (r > 0 && x < 0)) {
+        double q = round_even(x * inv);
+        double r = std::fma(-q, R, x);
+        if (r > h || (r == h && x < 0)) {
             r -= R;
             q += 1;
-        } else if (r <= -R || (r < 0 && x > 0)) {
-            r += R;
-            q -= 1;
-        }
-        if (r > h) {
-            r -= R;
-            q += 1;
-        } else if (r < -h) {
+        } else if (r < -h || (r == -h && x > 0)) {
             r += R;
             q -= 1;
         }
