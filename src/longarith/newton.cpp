@@ -114,7 +114,7 @@ static void start_value3(long double v, double exponent, LongNum* y, int n)
 
 // y = 1/x with n words (y holds n + 2 doubles), x read with up to nx words:
 // the reciprocal with about half the words, then one step
-// y = y + y (1 - x y) that doubles them. t: 3n + 8 doubles.
+// y = y + y (1 - x y) that doubles them. t: 2n + 4 doubles.
 static double reciprocal(const LongNum* x, int nx, LongNum* y, int n, double* t)
 {
     if (n <= 3) {
@@ -126,14 +126,17 @@ static double reciprocal(const LongNum* x, int nx, LongNum* y, int n, double* t)
     const int h = half_words(n);
     double err = reciprocal(x, nx, y, h, t);
     words_fill(0, y + h + 1, n - h);
-    const int xn = imin2(nx, n);
-    LongNum* xy = t;                 // x y: xn + h words
-    LongNum* e = t + xn + h + 1;     // 1 - x y, about h words below 1
-    err = dmax2(err, ln_mul_cut(x, xn, y, h, xy, xn + h));
-    ln_int_addsub(1, xy, e, xn + h, -1);
-    // The correction lies about h words below y; words past n do not count.
+    // x y to a word past n, then 1 - x y, about h words below 1. The
+    // correction y (1 - x y) lies about h words below y: its first k words
+    // reach a word past y's n.
+    const int k = n - h + 2;
+    LongNum* xy = t;
+    LongNum* e = t + n + 2;
+    err = dmax2(err, ln_mul_cut(x, imin2(nx, n), y, h, xy, n + 1));
+    ln_int_addsub(1, xy, e, n + 1, -1);
     LongNum* c = t;
-    err = dmax2(err, ln_mul_cut(y, h, e, imin2(n - h + 1, xn + h), c, n));
+    err = dmax2(err, ln_mul_cut(y, h, e, k, c, k));
+    words_fill(0, c + k + 1, n - k);
     ln_addsub(y, c, y, n, +1);
     return err;
 }
@@ -181,8 +184,12 @@ static double inv_sqrt(int m, LongNum* y, int n, double* t)
     err = dmax2(err, ln_mul_cut(y, h, y, h, s, n + 1));
     ln_mul_int(s, m, u, n + 1);
     ln_int_addsub(1, u, s, n + 1, -1);
-    err = dmax2(err, ln_mul_cut(y, h, s, n - h + 2, u, n));
-    ln_div_int(u, 2, u, n);
+    // The correction lies about h words below y: its first k words reach a
+    // word past y's n, and only those are halved.
+    const int k = n - h + 2;
+    err = dmax2(err, ln_mul_cut(y, h, s, k, u, k));
+    ln_div_int(u, 2, u, k);
+    words_fill(0, u + k + 1, n - k);
     ln_addsub(y, u, y, n, +1);
     return err;
 }
