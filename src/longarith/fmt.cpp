@@ -213,9 +213,19 @@ double fmt_mul_add(FmtOperand* a, FmtOperand* b, FmtOperand* c, FmtOperand* d, d
 
 double fmt_mul(FmtOperand* a, FmtOperand* b, double* out) { return fmt_mul_add(a, b, nullptr, nullptr, out); }
 
+// Leading zero words of the n-word vector v.
+static int leading_zeros(const double* v, int n)
+{
+    int k = 0;
+    while (k < n && v[k] == 0) ++k;
+    return k;
+}
+
 // Each group of eight output words is summed in a register, a[i] times the
 // eight words of b that meet it, b read from a zero-padded copy so that the
-// sums at both ends need no special case. All sums are exact integers.
+// sums at both ends need no special case. All sums are exact integers. The
+// leading zero words of the operands (runs of a block tree have many) are
+// left out: the products start after them, and so does the normalization.
 void fmt_schoolbook(const double* a, const double* b, const double* c, const double* d, double* out, int n)
 {
     constexpr int L = kLanes;
@@ -230,6 +240,17 @@ void fmt_schoolbook(const double* a, const double* b, const double* c, const dou
         ln_normalize(out, 2 * n);
         return;
     }
+    // out[m] = sum of a[i] b[m - 1 - i]: nothing below m = za + zb + 1.
+    const int za = leading_zeros(a, n), zab = za + leading_zeros(b, n);
+    int zc = n, zcd = 2 * n;
+    if (c != nullptr) {
+        zc = leading_zeros(c, n);
+        zcd = zc + leading_zeros(d, n);
+    }
+    // out[0..zero_words) stays 0; the word in front of the first one that may
+    // not takes the final carry.
+    const int zero_words = imin2(zab, zcd);
+
     // The copies of b and d have n zeros before and n + L after them.
     double padded_b[3 * kFmtSchoolbookMax + L], padded_d[3 * kFmtSchoolbookMax + L];
     words_fill(0, padded_b, n);
@@ -241,16 +262,19 @@ void fmt_schoolbook(const double* a, const double* b, const double* c, const dou
         words_fill(0, padded_d + 2 * n, n + L);
     }
     for (int m0 = 0; m0 < 2 * n; m0 += L) {
-        // out[m] = sum of a[i] b[m - 1 - i]; lanes m0..m0+L-1.
+        // Lanes m0..m0+L-1.
         const int lo = m0 - n > 0 ? m0 - n : 0, hi = m0 + L - 1 < n ? m0 + L - 1 : n;
         vd acc = broadcast(0.0);
-        for (int i = lo; i < hi; ++i) acc += broadcast(a[i]) * load(padded_b + n + m0 - 1 - i);
-        if (c != nullptr) {
-            for (int i = lo; i < hi; ++i) acc += broadcast(c[i]) * load(padded_d + n + m0 - 1 - i);
+        if (m0 + L > zab + 1) {
+            for (int i = lo > za ? lo : za; i < hi; ++i) acc += broadcast(a[i]) * load(padded_b + n + m0 - 1 - i);
+        }
+        if (m0 + L > zcd + 1) {
+            for (int i = lo > zc ? lo : zc; i < hi; ++i) acc += broadcast(c[i]) * load(padded_d + n + m0 - 1 - i);
         }
         store(out + m0, acc);
     }
-    ln_normalize(out, 2 * n);
+    const int from = zero_words > 0 ? zero_words - 1 : 0;
+    ln_normalize(out + from, 2 * n - from);
 }
 
 double fmt_convolve(const double* a, const double* b, double* out, int n, [[maybe_unused]] double* work)
