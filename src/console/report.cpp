@@ -1,6 +1,8 @@
 #include "console/report.h"
 
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
 
 #include "console/dialogue.h"
 
@@ -25,13 +27,24 @@ double clock_seconds()
     return std::chrono::duration<double>(elapsed).count();
 }
 
+// text[0..d-1] = the d base-b digits of word (0 <= word < b^d <= 2^20),
+// most significant first. The quotients by b are products with 2^32 / b
+// rounded up, exact for every word below 2^26.
+static void format_element_digits(int word, int d, int b, int offset, char* text)
+{
+    const uint64_t inverse = ((uint64_t{1} << 32) + b - 1) / b;
+    uint64_t w = static_cast<uint64_t>(word);
+    for (int k = d - 1; k >= 0; --k) {
+        const uint64_t q = (w * inverse) >> 32;
+        text[k] = kDigitChars[w - q * b + offset][0];
+        w = q;
+    }
+}
+
 void print_element_digits(int word, int d, int b, int offset)
 {
     char text[20];
-    for (int k = d - 1; k >= 0; --k) {
-        text[k] = kDigitChars[word % b + offset][0];
-        word /= b;
-    }
+    format_element_digits(word, d, b, offset, text);
     fwrite(text, 1, d, g_out_file);
 }
 
@@ -65,11 +78,15 @@ bool report_result(LongNum* pi, int ne, int d, int b, int offset, long t0, doubl
     print_integer_part(pi[1], b, offset);
     fputc('.', g_out_file);
 
+    // A line at a time: its label, then its words' digits, in one write.
     const int w = 60 / d;
+    char line[80];
     for (int i = 1; i <= ne; i += w) {
         const int c = imin2(w, ne - i + 1);
-        fprintf(g_out_file, "\n %6d ", (i - 1) * d + 1);
-        for (int j = 1; j <= c; ++j) print_element_digits(static_cast<int>(pi[i + j]), d, b, offset);
+        int len = std::snprintf(line, sizeof line, "\n %6d ", (i - 1) * d + 1);
+        for (int j = 1; j <= c; ++j, len += d)
+            format_element_digits(static_cast<int>(pi[i + j]), d, b, offset, line + len);
+        fwrite(line, 1, len, g_out_file);
     }
     return ferror(g_out_file) == 0;
 }

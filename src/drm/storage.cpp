@@ -20,10 +20,10 @@ static unsigned long used(unsigned long array_bytes, int count, int n)
 
 void drm_storage_prepare(int n)
 {
-    pages_advise_huge(blk_p, used(sizeof blk_p, 1, n));
-    pages_advise_huge(blk_q, used(sizeof blk_q, 1, n));
-    pages_advise_huge(blk_t, used(sizeof blk_t, 1, n));
-    pages_advise_huge(acc_sum, used(sizeof acc_sum, 1, n));
-    pages_advise_huge(scratch, used(sizeof scratch, 4, n));
-    pages_advise_huge(tail, used(sizeof tail, 1, n));
+    pages_prepare(blk_p, used(sizeof blk_p, 1, n));
+    pages_prepare(blk_q, used(sizeof blk_q, 1, n));
+    pages_prepare(blk_t, used(sizeof blk_t, 1, n));
+    pages_prepare(acc_sum, used(sizeof acc_sum, 1, n));
+    pages_prepare(scratch, used(sizeof scratch, 4, n));
+    pages_prepare(tail, used(sizeof tail, 1, n));
 }

@@ -16,6 +16,6 @@ extern double tail[ND];           // N of the tail N / D; at the end Pi
 // blk_q and blk_t: set for the leaves, then for each merged run.
 extern double run_residue[3][ND / 8 + 1];
 
-// Asks for huge pages behind the parts of the arrays above that a run of FMT
-// size n uses; called once before the computation.
+// Prepares the pages behind the parts of the arrays above that a run of FMT
+// size n uses (see pages.h); called once before the computation.
 void drm_storage_prepare(int n);

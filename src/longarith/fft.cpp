@@ -99,8 +99,8 @@ inline void unit_root(const Octant& o, long k, double* c, double* s)
     }
 }
 
-alignas(64) double octant_cos[kFftMaxLength / 2 + 1];
-alignas(64) double octant_sin[kFftMaxLength / 2 + 1];
+alignas(kHugePageBytes) double octant_cos[kFftMaxLength / 2 + 1];
+alignas(kHugePageBytes) double octant_sin[kFftMaxLength / 2 + 1];
 
 void fill_tables(int n)
 {
@@ -142,8 +142,8 @@ alignas(kHugePageBytes) double twiddle3[4 * 2 * kMaxThird];
 alignas(kHugePageBytes) double weights3[2 * 2 * kMaxThird];
 double sixth_turn[2][3];   // Re, Im of exp(i pi t / 6), t < 3
 int thirds_ready = 0;      // the tables hold every length 3 q up to this q
-alignas(64) double octant3_cos[3 * kMaxThird / 2 + 1];
-alignas(64) double octant3_sin[3 * kMaxThird / 2 + 1];
+alignas(kHugePageBytes) double octant3_cos[3 * kMaxThird / 2 + 1];
+alignas(kHugePageBytes) double octant3_sin[3 * kMaxThird / 2 + 1];
 
 inline const double* twiddles3_of(int q) { return twiddle3 + 4 * (q - kMinThird); }
 inline const double* weights3_of(int q) { return weights3 + 2 * (q - kMinThird); }
@@ -572,12 +572,16 @@ void fft_prepare(int m)
     const int q = m >= 3 * n / 2 && n / 2 >= kMinThird ? n / 2 : n / 4;
     // The parts of the tables these lengths use, before their first touch.
     if (n > tables_ready) {
-        pages_advise_huge(twiddle4, (3UL * n) * sizeof(double));
-        pages_advise_huge(weights, static_cast<unsigned long>(n) * sizeof(double));
+        pages_prepare(twiddle4, (3UL * n) * sizeof(double));
+        pages_prepare(weights, static_cast<unsigned long>(n) * sizeof(double));
+        pages_prepare(octant_cos, (n / 2 + 1) * sizeof(double));
+        pages_prepare(octant_sin, (n / 2 + 1) * sizeof(double));
     }
     if (q >= kMinThird && q > thirds_ready) {
-        pages_advise_huge(twiddle3, (8UL * q) * sizeof(double));
-        pages_advise_huge(weights3, (4UL * q) * sizeof(double));
+        pages_prepare(twiddle3, (8UL * q) * sizeof(double));
+        pages_prepare(weights3, (4UL * q) * sizeof(double));
+        pages_prepare(octant3_cos, (3 * q / 2 + 1) * sizeof(double));
+        pages_prepare(octant3_sin, (3 * q / 2 + 1) * sizeof(double));
     }
     fill_tables(n);
     if (q >= kMinThird) fill_tables3(q);

@@ -18,7 +18,10 @@ namespace {
 
 // Spectrum storage: a few slots of the longest spectrum, handed to operands
 // as they are transformed. Only the part a run's lengths use is ever touched.
+// The products of a run hold kBusySlots at once at most (a fold's four
+// operands and the product); a product formed again takes two more.
 constexpr int kSlots = 8;
+constexpr int kBusySlots = 5;
 alignas(kHugePageBytes) double spectra[kSlots][2 * kFftMaxLength];
 bool slot_taken[kSlots];
 
@@ -169,10 +172,14 @@ double check_product(FmtOperand* a, FmtOperand* b, FmtOperand* c, FmtOperand* d,
 
 }  // namespace
 
+// The whole product of ln_mul_cut, before it is cut.
+alignas(kHugePageBytes) static double cut_product[2 * kFftMaxLength];
+
 void fmt_prepare(int count)
 {
     const int m = fft_length(count);
-    for (int s = 0; s < kSlots; ++s) pages_advise_huge(spectra[s], 2UL * m * sizeof(double));
+    for (int s = 0; s < kBusySlots; ++s) pages_prepare(spectra[s], 2UL * m * sizeof(double));
+    pages_prepare(cut_product, 2UL * m * sizeof(double));
     fft_prepare(m);
 }
 
@@ -292,8 +299,6 @@ double fmt_convolve(const double* a, const double* b, double* out, int n, [[mayb
     return err;
 }
 
-// The whole product of ln_mul_cut, before it is cut.
-alignas(64) static double cut_product[2 * kFftMaxLength];
 
 double ln_mul_cut(const LongNum* x, int nx, const LongNum* y, int ny, LongNum* out, int n)
 {

@@ -8,25 +8,6 @@
 double g_radix = 100000.0;
 int g_carry_mode = -1;
 
-// Non-negative form: the carry pass with exact 64-bit quotients, then the
-// borrow pass. Only the final report uses it, once.
-static void normalize_nonnegative(double* v, int n)
-{
-    const int64_t r = static_cast<int64_t>(g_radix);
-    for (int i = n - 1; i >= 1; --i) {
-        const int64_t x = static_cast<int64_t>(v[i]);
-        const int64_t c = x / r;
-        v[i] = static_cast<double>(x - c * r);
-        v[i - 1] += static_cast<double>(c);
-    }
-    for (int i = n - 1; i >= 1; --i) {
-        if (v[i] < 0) {
-            v[i] += g_radix;
-            v[i - 1] -= 1;
-        }
-    }
-}
-
 namespace {
 
 using simd::vd;
@@ -177,6 +158,27 @@ void normalize_balanced(double* v, int n)
 }
 
 }  // namespace
+
+// Non-negative form: the balanced form, then one borrow pass from the last
+// word, without branches (the signs of balanced words are anybody's guess):
+// a word of -R/2 or more, less a borrow of 1, is more than -R, so one R
+// added to a negative word brings it into [0, R-1].
+static void normalize_nonnegative(double* v, int n)
+{
+    if (n < 16) {
+        normalize_balanced_short(v, n);
+    } else {
+        normalize_balanced(v, n);
+    }
+    const double R = g_radix;
+    double borrow = 0;
+    for (int i = n - 1; i >= 1; --i) {
+        const double x = v[i] - borrow;
+        borrow = x < 0 ? 1.0 : 0.0;
+        v[i] = x + borrow * R;
+    }
+    v[0] -= borrow;
+}
 
 void ln_normalize(double* v, int n)
 {
