@@ -101,22 +101,30 @@ void normalize_balanced_digits(double* v, int n)
         const vd x = simd::load(v + i);
         const vd q1 = round_even(x * invv);
         const vd d0 = x - q1 * Rv;
-        const vd q2 = round_even(q1 * invv);
-        const vd d1 = q1 - q2 * Rv;
-        vd d2 = q2, d3 = zero, w;
-        if (D == 4) {
-            d3 = round_even(q2 * invv);
-            d2 = q2 - d3 * Rv;
-            w = d0 + next1(d1, prev1) + next2(d2, prev2) + next3(d3, prev3);
+        vd d1 = q1, d2 = zero, d3 = zero, u;
+        if (D == 1) {
+            // Words within 1.5 R: the quotient is 0 or a unit, and the sum
+            // lies within R/2 + 1, for the pass below to settle.
+            u = d0 + next1(d1, prev1);
         } else {
-            w = d0 + next1(d1, prev1) + next2(d2, prev2);
+            const vd q2 = round_even(q1 * invv);
+            d1 = q1 - q2 * Rv;
+            d2 = q2;
+            vd w;
+            if (D == 4) {
+                d3 = round_even(q2 * invv);
+                d2 = q2 - d3 * Rv;
+                w = d0 + next1(d1, prev1) + next2(d2, prev2) + next3(d3, prev3);
+            } else {
+                w = d0 + next1(d1, prev1) + next2(d2, prev2);
+            }
+            const vd s = round_even(w * invv);
+            u = w - s * Rv + next1(s, prev_s);
+            prev_s = s;
         }
-        const vd s = round_even(w * invv);
-        vd u = w - s * Rv + next1(s, prev_s);
         prev1 = d1;
         prev2 = d2;
         prev3 = d3;
-        prev_s = s;
         if (carry != 0 || simd::any(simd::vabs(u) > hv)) {
             for (int l = L - 1; l >= 0; --l) {
                 double y = u[l] + carry;
@@ -140,7 +148,9 @@ void normalize_balanced_digits(double* v, int n)
     normalize_balanced_short(v, head);
 }
 
-// Three digits do when every word lies below R^3 / 2 in magnitude.
+// Words already balanced but for the first few need only those carried;
+// one digit does for words within 1.5 R (sums of balanced numbers, small
+// multiples), three for words below R^3 / 2, four for any below 2^53.
 void normalize_balanced(double* v, int n)
 {
     constexpr int L = simd::kLanes;
@@ -150,7 +160,11 @@ void normalize_balanced(double* v, int n)
     double largest = simd::hmax(big);
     for (; m < n; ++m) largest = std::fmax(largest, std::fabs(v[m]));
     const double R = g_radix;
-    if (largest < 0.5 * R * R * R) {
+    if (largest <= R / 2) {
+        normalize_balanced_short(v, 4);
+    } else if (largest < 1.5 * R) {
+        normalize_balanced_digits<1>(v, n);
+    } else if (largest < 0.5 * R * R * R) {
         normalize_balanced_digits<3>(v, n);
     } else {
         normalize_balanced_digits<4>(v, n);

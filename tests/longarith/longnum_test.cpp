@@ -267,6 +267,50 @@ TEST_F(LongNumRadix, RandomVectorsKeepTheirValueInEveryRadix)
     mpz_clears(before, after, nullptr);
 }
 
+// The same for vectors long enough for the vector form, each vector's words of
+// one size class: all within R/2 (nothing to carry but the first words),
+// within 1.5 R (sums), within R^3 / 2 (products), and up to 2^50; some with
+// a first word up to 2^50.
+TEST_F(LongNumRadix, LongVectorsKeepTheirValueInEveryRadix)
+{
+    std::mt19937_64 rng(777);
+    mpz_t before, after;
+    mpz_inits(before, after, nullptr);
+    for (int b : {3, 5, 7, 10, 13, 26, 27, 62}) {
+        const int d = digits_per_word(b);
+        long r = 1;
+        for (int i = 0; i < d; ++i) r *= b;
+        const double big = std::ldexp(1.0, 50);
+        const double bounds[] = {r / 2.0, 1.5 * r - 1, std::fmin(0.5 * r * r * r - 1, big), big};
+        for (int mode : {kBalanced, kNonNegative}) {
+            for (int n : {16, 17, 23, 40, 64, 100, 257}) {
+                for (double bound : bounds) {
+                    for (int trial = 0; trial < 6; ++trial) {
+                        std::uniform_real_distribution<double> word(-bound, bound);
+                        std::vector<double> v(n);
+                        for (double& w : v) w = std::trunc(word(rng));
+                        if (trial % 3 == 0) v[0] = std::trunc(std::uniform_real_distribution<double>(-big, big)(rng));
+                        exact_value(v, r, before);
+                        const std::vector<double> out = normalized(v, static_cast<double>(r), mode);
+                        exact_value(out, r, after);
+                        ASSERT_EQ(mpz_cmp(before, after), 0) << "R = " << r << ", n = " << n << ", bound " << bound;
+                        for (int i = 1; i < n; ++i) {
+                            if (mode < 0) {
+                                ASSERT_LE(std::fabs(out[i]), r % 2 ? (r - 1) / 2 : r / 2) << "R = " << r << ", word " << i;
+                            } else {
+                                ASSERT_GE(out[i], 0) << "R = " << r << ", word " << i;
+                                ASSERT_LE(out[i], r - 1) << "R = " << r << ", word " << i;
+                            }
+                        }
+                        ASSERT_EQ(normalized(out, static_cast<double>(r), mode), out) << "not stable";
+                    }
+                }
+            }
+        }
+    }
+    mpz_clears(before, after, nullptr);
+}
+
 TEST_F(LongNumRadix, NonNegativeTopWordCarriesTheSign)
 {
     // A negative number in non-negative words: the top word is negative, the rest in [0, R-1].
