@@ -229,16 +229,6 @@ void ln_set_int(int a, LongNum* z, int n)
     words_fill(0, z + 2, n - 1);
 }
 
-void words_copy(const double* src, double* dst, int n)
-{
-    for (int i = 0; i < n; ++i) dst[i] = src[i];
-}
-
-void words_fill(int value, double* dst, int n)
-{
-    const double v = value;
-    for (int i = 0; i < n; ++i) dst[i] = v;
-}
 
 int ipow(int a, int n)
 {
@@ -247,10 +237,5 @@ int ipow(int a, int n)
     return p;
 }
 
-double dmax2(double a, double b) { return b > a ? b : a; }
-
-double dmax3(double a, double b, double c) { return dmax2(dmax2(a, b), c); }
-
-int imin2(int a, int b) { return a > b ? b : a; }
 
 int ilog2(int n) { return static_cast<int>(std::log(n + 0.5) / std::log(2.0)); }

@@ -28,13 +28,20 @@ void ln_from_integer_words(LongNum* z, int n);
 void ln_set_int(int a, LongNum* z, int n);
 
 // dst[i] = src[i] in ascending order; src and dst are the same array or disjoint.
-void words_copy(const double* src, double* dst, int n);
+inline void words_copy(const double* src, double* dst, int n)
+{
+    for (int i = 0; i < n; ++i) dst[i] = src[i];
+}
 
 // dst[i] = value for i = 0..n-1.
-void words_fill(int value, double* dst, int n);
+inline void words_fill(int value, double* dst, int n)
+{
+    const double v = value;
+    for (int i = 0; i < n; ++i) dst[i] = v;
+}
 
 int ipow(int a, int n);                        // a^n by repeated products; 1 for n <= 0
-double dmax2(double a, double b);              // b when b > a, else a
-double dmax3(double a, double b, double c);    // dmax2(dmax2(a, b), c)
-int imin2(int a, int b);                       // b when a > b, else a
+inline double dmax2(double a, double b) { return b > a ? b : a; }                // b when b > a, else a
+inline double dmax3(double a, double b, double c) { return dmax2(dmax2(a, b), c); }
+inline int imin2(int a, int b) { return a > b ? b : a; }                        // b when a > b, else a
 int ilog2(int n);                              // trunc(ln(n + 0.5) / ln 2): floor(log2 n) for n >= 1
