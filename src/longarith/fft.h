@@ -11,14 +11,14 @@
 // its bottom with the sign changed.
 //
 // The lengths are the powers of two from kFftMinLength to kFftMaxLength and
-// three times the powers of two from kFftMinLength to kFftMaxLength / 4.
+// three times the powers of two from 64 to kFftMaxLength / 4.
 //
 // A spectrum is 2m doubles: m real parts, then m imaginary parts, in the
 // transform's own order, which only the pointwise products and the inverse
 // read. Only spectra of the same length combine.
 #pragma once
 
-constexpr int kFftMinLength = 64;        // shortest transform
+constexpr int kFftMinLength = 128;       // shortest transform
 constexpr int kFftMaxLength = 1 << 18;   // longest transform
 
 // The shortest transform length m with 2m >= count (count <= 2 kFftMaxLength).

@@ -16,7 +16,7 @@
 #include "longarith/fft.h"
 #include "longarith/longnum.h"
 
-constexpr int kFmtSchoolbookMax = 32;   // operands up to this many words: schoolbook, no transform
+constexpr int kFmtSchoolbookMax = 64;   // operands up to this many words: schoolbook, no transform
 constexpr double kFmtRedoError = 0.4;   // a rounding error from here on forms the product again
 static_assert(2 * kFmtSchoolbookMax == kFftMinLength, "the shortest transform follows the schoolbook limit");
 

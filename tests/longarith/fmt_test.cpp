@@ -627,7 +627,7 @@ TEST(FftEngine, OperandsLongerThanTheTransformWrapAround)
 {
     std::mt19937_64 rng(2025);
     std::uniform_int_distribution<long> word(-999, 999);
-    for (int m : {64, 192, 256, 768, 3072}) {
+    for (int m : {kFftMinLength, 192, 256, 768, 3072}) {
         for (int la : {m + 1, 3 * m / 2, 2 * m}) {
             SCOPED_TRACE(testing::Message() << "m = " << m << ", " << la << " words");
             const int lb = 2 * m - 5;
@@ -655,7 +655,7 @@ TEST(FftEngine, OperandsLongerThanTheTransformWrapAround)
 
 TEST(FftEngine, CoefficientsLeftOutCountByTheirDistanceFromZero)
 {
-    const int m = 64;
+    const int m = kFftMinLength;
     std::vector<double> a(m, 0.0), sa(2 * m), out(2 * m, -1.0);
     a[0] = 3;   // weight R^(m-1): the square has its only coefficient at 2m - 2
     fft_forward(a.data(), m, sa.data(), m);
@@ -676,9 +676,9 @@ TEST(FftEngine, ShortestLengthThatHoldsTheProduct)
 {
     struct Case {
         int count, m;
-    } const cases[] = {{1, 64}, {128, 64}, {129, 128}, {256, 128}, {257, 192}, {384, 192}, {385, 256},
-                       {512, 256}, {513, 384}, {196608, 98304}, {196609, 131072}, {393216, 196608},
-                       {393217, 262144}, {524288, 262144}};
+    } const cases[] = {{1, kFftMinLength}, {2 * kFftMinLength, kFftMinLength}, {257, 192}, {384, 192},
+                       {385, 256}, {512, 256}, {513, 384}, {196608, 98304}, {196609, 131072},
+                       {393216, 196608}, {393217, 262144}, {524288, 262144}};
     for (const Case& c : cases) EXPECT_EQ(fft_length(c.count), c.m) << c.count;
 }
 
@@ -687,7 +687,7 @@ TEST(FftEngine, RoundTripAtEveryLength)
 {
     std::mt19937_64 rng(77);
     std::uniform_int_distribution<long> word(-228488, 228488);
-    for (int m = 64; m <= (1 << 16); m *= 2) {
+    for (int m = kFftMinLength; m <= (1 << 16); m *= 2) {
         for (int len : {m, 3 * m / 4}) {
             if (len < 192 && len != m) continue;
             SCOPED_TRACE(len);
