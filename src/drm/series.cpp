@@ -45,6 +45,26 @@ static inline uint64_t divide_128(uint64_t hi, uint64_t lo, uint64_t d, uint64_t
 #endif
 }
 
+// w / r and the remainder for r < 2^32, by a product with floor(2^64 / r),
+// which gives the quotient or one less (a hardware division takes several
+// times as long, and a leaf needs eight).
+struct SmallDivisor {
+    uint64_t r;
+    uint64_t inverse;
+};
+
+static inline uint64_t divide_small(uint64_t w, const SmallDivisor& d, uint64_t* remainder)
+{
+    uint64_t q = static_cast<uint64_t>((static_cast<unsigned __int128>(w) * d.inverse) >> 64);
+    uint64_t rem = w - q * d.r;
+    if (rem >= d.r) {
+        rem -= d.r;
+        ++q;
+    }
+    *remainder = rem;
+    return q;
+}
+
 // Writes v as len balanced words, units last: digits of |v| by division from
 // the units up (a value past 64 bits is first split at R^3), balanced from
 // the units up, the sign applied to every word (then put in the non-negative
@@ -55,6 +75,7 @@ static double leaf_from_integer(__int128 v, double* out, int len)
     const bool negative = v < 0;
     const unsigned __int128 u = negative ? -static_cast<unsigned __int128>(v) : static_cast<unsigned __int128>(v);
     const uint64_t r = static_cast<uint64_t>(g_radix);
+    const SmallDivisor radix{r, ~uint64_t{0} / r};
     const uint64_t hi = static_cast<uint64_t>(u >> 64), lo = static_cast<uint64_t>(u);
     const uint64_t r3 = r * r * r;
     int i = len - 1;
@@ -69,16 +90,17 @@ static double leaf_from_integer(__int128 v, double* out, int len)
         w = static_cast<uint64_t>(big);
     } else if (hi != 0) {
         // u = top R^3 + low: the three low words, then the rest in 64 bits.
-        uint64_t low;
+        uint64_t low, digit;
         w = divide_128(hi, lo, r3, &low);
         for (int k = 0; k < 3; ++k, --i) {
-            out[i] = static_cast<double>(low % r);
-            low /= r;
+            low = divide_small(low, radix, &digit);
+            out[i] = static_cast<double>(digit);
         }
     }
     for (; i >= 1; --i) {
-        out[i] = static_cast<double>(w % r);
-        w /= r;
+        uint64_t digit;
+        w = divide_small(w, radix, &digit);
+        out[i] = static_cast<double>(digit);
     }
     out[0] = static_cast<double>(w);
 
