@@ -83,8 +83,16 @@ void pad_words(const FmtOperand* x, double* padded, int n)
 double small_product(const FmtOperand* a, const FmtOperand* b, const FmtOperand* c, const FmtOperand* d,
                      double* out, int count)
 {
-    constexpr int n = kFmtSchoolbookMax;
-    double pa[n], pb[n], pc[n], pd[n], whole[2 * n];
+    // The operands right-aligned in n words, n the power of two that holds them.
+    int longest = a->len > b->len ? a->len : b->len;
+    if (c != nullptr) {
+        if (c->len > longest) longest = c->len;
+        if (d->len > longest) longest = d->len;
+    }
+    int n = 4;
+    while (n < longest) n *= 2;
+    constexpr int kMost = kFmtSchoolbookMax;
+    double pa[kMost], pb[kMost], pc[kMost], pd[kMost], whole[2 * kMost];
     pad_words(a, pa, n);
     pad_words(b, pb, n);
     if (c != nullptr) {
