@@ -75,8 +75,9 @@ static double merge_pair(int n, int i, int pos)
         return 0;
     }
 
-    // Each product goes to its own slot, is checked there against its
-    // operands, which are still in place, and only then replaces them.
+    // Each product goes to scratch, is checked there against its operands,
+    // which are still in place, and only then replaces two of them: T those
+    // of T, P those of P, Q those of Q, none of which a later one reads.
     FmtOperand pl, pr, ql, qr, tl, tr;
     run_operand(&pl, blk_p + pos, n, res_p[2 * i]);
     run_operand(&pr, blk_p + r, n, res_p[2 * i + 1]);
@@ -84,22 +85,22 @@ static double merge_pair(int n, int i, int pos)
     run_operand(&qr, blk_q + r, n, res_q[2 * i + 1]);
     run_operand(&tl, blk_t + pos, n, res_t[2 * i]);
     run_operand(&tr, blk_t + r, n, res_t[2 * i + 1]);
-    double* slot_t = scratch;
-    double* slot_p = scratch + 2 * n;
-    double* slot_q = scratch + 4 * n;
-    const double e_t = fmt_mul_add(&pl, &tr, &qr, &tl, slot_t);
-    const int count_t = tl.len + qr.len > pl.len + tr.len ? tl.len + qr.len : pl.len + tr.len;
+    // Tr, Pr and Ql enter one product each: it is summed where their spectra were.
+    fmt_last_use(&tr);
+    fmt_last_use(&pr);
+    fmt_last_use(&ql);
+    const double e_t = fmt_mul_add(&pl, &tr, &qr, &tl, scratch);
+    place_run(scratch, tl.len + qr.len > pl.len + tr.len ? tl.len + qr.len : pl.len + tr.len, blk_t + pos, n);
     fmt_release(&tl);
     fmt_release(&tr);
-    const double e_p = fmt_mul(&pl, &pr, slot_p);
+    const double e_p = fmt_mul(&pl, &pr, scratch);
+    place_run(scratch, pl.len + pr.len, blk_p + pos, n);
     fmt_release(&pl);
     fmt_release(&pr);
-    const double e_q = fmt_mul(&ql, &qr, slot_q);
+    const double e_q = fmt_mul(&ql, &qr, scratch);
+    place_run(scratch, ql.len + qr.len, blk_q + pos, n);
     fmt_release(&ql);
     fmt_release(&qr);
-    place_run(slot_t, count_t, blk_t + pos, n);
-    place_run(slot_p, pl.len + pr.len, blk_p + pos, n);
-    place_run(slot_q, ql.len + qr.len, blk_q + pos, n);
     res_t[i] = want_t;
     res_p[i] = want_p;
     res_q[i] = want_q;

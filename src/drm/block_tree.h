@@ -7,7 +7,7 @@
 // P = Pl Pr, Q = Ql Qr, T = Pl Tr + Qr Tl; an odd last run moves into the
 // place of its merged run. The residues of the runs in run_residue are merged
 // the same way. Every transform product is checked (and formed again if
-// needed) before it replaces its operands. Uses 6n words of scratch. Returns
+// needed) before it replaces its operands. Uses 2n words of scratch. Returns
 // the rounding error.
 double drm_merge_level(int n, int runs);
 

@@ -75,6 +75,8 @@ static double drm_fold(int p, bool first)
     fmt_operand_known(&p_op, blk_p + 1, integer_words(blk_p), run_residue[0][0]);
     fmt_operand_known(&q_op, blk_q + 1, integer_words(blk_q), run_residue[1][0]);
     fmt_operand(&d_op, D + 1, p);
+    fmt_last_use(&t_op);
+    fmt_last_use(&q_op);
     double err;
     int count;
     if (n_words >= 1) {

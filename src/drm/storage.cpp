@@ -2,12 +2,12 @@
 
 #include "longarith/pages.h"
 
-alignas(kHugePageBytes) double blk_p[ND];
-alignas(kHugePageBytes) double blk_q[ND];
-alignas(kHugePageBytes) double blk_t[ND];
-alignas(kHugePageBytes) double acc_sum[ND];
-alignas(kHugePageBytes) double scratch[4 * ND];
-alignas(kHugePageBytes) double tail[ND];
+alignas(64) double blk_p[ND];
+alignas(64) double blk_q[ND];
+alignas(64) double blk_t[ND];
+alignas(64) double acc_sum[ND];
+alignas(64) double scratch[4 * ND];
+alignas(64) double tail[ND];
 double run_residue[3][ND / 8 + 1];
 
 // Bytes of an array of words that a run of FMT size n may use: count words

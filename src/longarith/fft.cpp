@@ -26,15 +26,14 @@ constexpr int kBlock = 1 << 13;                  // passes below this length run
 // Radix-4 twiddles of block length s (32 <= s <= kFftMaxLength), at offset
 // 3 (s - 32) / 2: for each group of eight j < s/4, eight lanes each of
 // Re w^j, Im w^j, Re w^2j, Im w^2j, Re w^3j, Im w^3j with w = exp(-2 pi i / s).
-alignas(kHugePageBytes) double twiddle4[3 * kFftMaxLength];
+alignas(64) double twiddle4[3 * kFftMaxLength];
 // Weights of transform length n (kFftMinLength <= n <= kFftMaxLength), at offset
 // (n - kFftMinLength) / 2: for each group of eight positions j < n/4, eight cosines
 // and then eight sines of pi j / (2n). Position j + t n/4 has the weight of j
 // times exp(i pi t / 8).
-alignas(kHugePageBytes) double weights[kFftMaxLength];
+alignas(64) double weights[kFftMaxLength];
 double quarter_turn[2][4];   // Re, Im of exp(i pi t / 8), t < 4
 alignas(64) double twiddle16[16];   // Re, Im of exp(-2 pi i j / 16), j < 8
-int tables_ready = 0;               // the tables hold every length up to this
 
 const double kHalfSqrt2 = 0.70710678118654752440;
 
@@ -99,33 +98,61 @@ inline void unit_root(const Octant& o, long k, double* c, double* s)
     }
 }
 
-alignas(kHugePageBytes) double octant_cos[kFftMaxLength / 2 + 1];
-alignas(kHugePageBytes) double octant_sin[kFftMaxLength / 2 + 1];
+// The circles the tables are read from: one of 4n points for the powers of
+// two up to n, one of 12q points for the lengths 3q up to 3q. A run makes
+// them once for its longest lengths (fft_prepare); a longer length makes its
+// circle again, and the tables made from the shorter one stay right.
+alignas(64) double octant_cos[kFftMaxLength / 2 + 1];
+alignas(64) double octant_sin[kFftMaxLength / 2 + 1];
+int circle_length = 0;   // the longest power of two the circle serves
 
-void fill_tables(int n)
+Octant circle(int n)
 {
-    if (n <= tables_ready) return;
-    const long M = 4L * n;
-    const Octant o{M, octant_cos, octant_sin};
-    fill_octant(o);
-    for (int s = 32; s <= n; s *= 2) {
-        double* t = twiddle4 + 3 * (s - 32) / 2;
-        for (int j = 0; j < s / 4; ++j) {
-            double* g = t + 6 * kLanes * (j / kLanes) + j % kLanes;
-            for (int m = 1; m <= 3; ++m)   // exp(-2 pi i m j / s)
-                unit_root(o, -static_cast<long>(m) * j * (M / s), &g[(2 * m - 2) * kLanes], &g[(2 * m - 1) * kLanes]);
-        }
+    if (n > circle_length) {
+        fill_octant(Octant{4L * n, octant_cos, octant_sin});
+        circle_length = n;
     }
-    for (int len = kFftMinLength; len <= n; len *= 2) {
-        double* w = weights + (len - kFftMinLength) / 2;
-        for (int j = 0; j < len / 4; ++j) {   // exp(i pi j / (2 len))
-            double* g = w + 2 * kLanes * (j / kLanes) + j % kLanes;
-            unit_root(o, static_cast<long>(j) * (M / (4 * len)), &g[0], &g[kLanes]);
+    return Octant{4L * circle_length, octant_cos, octant_sin};
+}
+
+// The tables are made length by length, when a transform first needs them.
+unsigned twiddles_ready = 0;   // bit k: the radix-4 twiddles of block length 2^k
+unsigned weights_ready = 0;    // bit k: the weights of transform length 2^k
+
+// The twiddles of every block length from 32 to s, and the constants.
+void need_twiddles(int s)
+{
+    const unsigned all = (2U * s - 1) & ~31U;   // bits 5 .. log2 s
+    if ((twiddles_ready & all) == all) return;
+    const Octant o = circle(s);
+    const long M = o.M;
+    for (int len = 32; len <= s; len *= 2) {
+        if (twiddles_ready & len) continue;
+        double* t = twiddle4 + 3 * (len - 32) / 2;
+        for (int j = 0; j < len / 4; ++j) {
+            double* g = t + 6 * kLanes * (j / kLanes) + j % kLanes;
+            for (int m = 1; m <= 3; ++m)   // exp(-2 pi i m j / len)
+                unit_root(o, -static_cast<long>(m) * j * (M / len), &g[(2 * m - 2) * kLanes],
+                          &g[(2 * m - 1) * kLanes]);
         }
+        twiddles_ready |= len;
     }
     for (int t = 0; t < 4; ++t) unit_root(o, t * (M / 16), &quarter_turn[0][t], &quarter_turn[1][t]);
     for (int j = 0; j < 8; ++j) unit_root(o, -static_cast<long>(j) * (M / 16), &twiddle16[j], &twiddle16[8 + j]);
-    tables_ready = n;
+}
+
+// The tables of a transform of power-of-two length n.
+void fill_tables(int n)
+{
+    need_twiddles(n);
+    if (weights_ready & n) return;
+    const Octant o = circle(n);
+    double* w = weights + (n - kFftMinLength) / 2;
+    for (int j = 0; j < n / 4; ++j) {   // exp(i pi j / (2 n))
+        double* g = w + 2 * kLanes * (j / kLanes) + j % kLanes;
+        unit_root(o, static_cast<long>(j) * (o.M / (4 * n)), &g[0], &g[kLanes]);
+    }
+    weights_ready |= n;
 }
 
 // Tables of the lengths m = 3 q, q = 2^k from kMinThird to kFftMaxLength / 4:
@@ -135,40 +162,48 @@ constexpr int kMaxThird = kFftMaxLength / 4;
 // Radix-3 twiddles of length m, at offset 4 (q - kMinThird): for each group
 // of eight j < q, eight lanes each of Re w^j, Im w^j, Re w^2j, Im w^2j with
 // w = exp(-2 pi i / m).
-alignas(kHugePageBytes) double twiddle3[4 * 2 * kMaxThird];
+alignas(64) double twiddle3[4 * 2 * kMaxThird];
 // Weights of length m, at offset 2 (q - kMinThird): for each group of eight
 // j < q, eight cosines and then eight sines of pi j / (2m). Position j + t q
 // has the weight of j times exp(i pi t / 6).
-alignas(kHugePageBytes) double weights3[2 * 2 * kMaxThird];
+alignas(64) double weights3[2 * 2 * kMaxThird];
 double sixth_turn[2][3];   // Re, Im of exp(i pi t / 6), t < 3
-int thirds_ready = 0;      // the tables hold every length 3 q up to this q
-alignas(kHugePageBytes) double octant3_cos[3 * kMaxThird / 2 + 1];
-alignas(kHugePageBytes) double octant3_sin[3 * kMaxThird / 2 + 1];
+alignas(64) double octant3_cos[3 * kMaxThird / 2 + 1];
+alignas(64) double octant3_sin[3 * kMaxThird / 2 + 1];
+int circle3_third = 0;     // the longest third q the circle of 12 q serves
+unsigned thirds_ready = 0;   // bit k: the tables of the length 3 2^k
 
 inline const double* twiddles3_of(int q) { return twiddle3 + 4 * (q - kMinThird); }
 inline const double* weights3_of(int q) { return weights3 + 2 * (q - kMinThird); }
 
+Octant circle3(int q)
+{
+    if (q > circle3_third) {
+        fill_octant(Octant{12L * q, octant3_cos, octant3_sin});
+        circle3_third = q;
+    }
+    return Octant{12L * circle3_third, octant3_cos, octant3_sin};
+}
+
+// The tables of a transform of length 3q: its own, and the twiddles of the
+// transforms of length q.
 void fill_tables3(int q)
 {
-    if (q <= thirds_ready) return;
-    fill_tables(q);
-    const long M = 12L * q;   // the circle of 4m points
-    const Octant o{M, octant3_cos, octant3_sin};
-    fill_octant(o);
-    for (int len = kMinThird; len <= q; len *= 2) {
-        const long step = M / (3L * len);   // exp(2 pi i / (3 len))
-        double* t = twiddle3 + 4 * (len - kMinThird);
-        double* w = weights3 + 2 * (len - kMinThird);
-        for (int j = 0; j < len; ++j) {
-            double* g = t + 4 * kLanes * (j / kLanes) + j % kLanes;
-            unit_root(o, -static_cast<long>(j) * step, &g[0], &g[kLanes]);
-            unit_root(o, -2L * j * step, &g[2 * kLanes], &g[3 * kLanes]);
-            double* h = w + 2 * kLanes * (j / kLanes) + j % kLanes;
-            unit_root(o, static_cast<long>(j) * (step / 4), &h[0], &h[kLanes]);   // exp(i pi j / (2m))
-        }
+    need_twiddles(q);
+    if (thirds_ready & q) return;
+    const Octant o = circle3(q);
+    const long step = o.M / (3L * q);   // exp(2 pi i / (3 q))
+    double* t = twiddle3 + 4 * (q - kMinThird);
+    double* w = weights3 + 2 * (q - kMinThird);
+    for (int j = 0; j < q; ++j) {
+        double* g = t + 4 * kLanes * (j / kLanes) + j % kLanes;
+        unit_root(o, -static_cast<long>(j) * step, &g[0], &g[kLanes]);
+        unit_root(o, -2L * j * step, &g[2 * kLanes], &g[3 * kLanes]);
+        double* h = w + 2 * kLanes * (j / kLanes) + j % kLanes;
+        unit_root(o, static_cast<long>(j) * (step / 4), &h[0], &h[kLanes]);   // exp(i pi j / (2m))
     }
-    for (int t = 0; t < 3; ++t) unit_root(o, t * (M / 12), &sixth_turn[0][t], &sixth_turn[1][t]);
-    thirds_ready = q;
+    for (int k = 0; k < 3; ++k) unit_root(o, k * (o.M / 12), &sixth_turn[0][k], &sixth_turn[1][k]);
+    thirds_ready |= q;
 }
 
 // Forward radix-4 butterfly on (a0..a3) with twiddles at tw; results to the
@@ -570,21 +605,20 @@ void fft_prepare(int m)
     int n = kFftMinLength;   // the longest power of two and third up to m
     while (2 * n <= m) n *= 2;
     const int q = m >= 3 * n / 2 && n / 2 >= kMinThird ? n / 2 : n / 4;
-    // The parts of the tables these lengths use, before their first touch.
-    if (n > tables_ready) {
-        pages_prepare(twiddle4, (3UL * n) * sizeof(double));
-        pages_prepare(weights, static_cast<unsigned long>(n) * sizeof(double));
-        pages_prepare(octant_cos, (n / 2 + 1) * sizeof(double));
-        pages_prepare(octant_sin, (n / 2 + 1) * sizeof(double));
-    }
-    if (q >= kMinThird && q > thirds_ready) {
-        pages_prepare(twiddle3, (8UL * q) * sizeof(double));
-        pages_prepare(weights3, (4UL * q) * sizeof(double));
+    // The circles, once for the run; the parts of the tables its lengths may
+    // use, before their first touch.
+    pages_prepare(octant_cos, (n / 2 + 1) * sizeof(double));
+    pages_prepare(octant_sin, (n / 2 + 1) * sizeof(double));
+    pages_prepare(twiddle4, (3UL * n) * sizeof(double));
+    pages_prepare(weights, static_cast<unsigned long>(n) * sizeof(double));
+    circle(n);
+    if (q >= kMinThird) {
         pages_prepare(octant3_cos, (3 * q / 2 + 1) * sizeof(double));
         pages_prepare(octant3_sin, (3 * q / 2 + 1) * sizeof(double));
+        pages_prepare(twiddle3, (8UL * q) * sizeof(double));
+        pages_prepare(weights3, (4UL * q) * sizeof(double));
+        circle3(q);
     }
-    fill_tables(n);
-    if (q >= kMinThird) fill_tables3(q);
 }
 
 void fft_forward(const double* a, int len, double* spectrum, int m)

@@ -24,9 +24,10 @@ constexpr int kFftMaxLength = 1 << 18;   // longest transform
 // The shortest transform length m with 2m >= count (count <= 2 kFftMaxLength).
 int fft_length(int count);
 
-// Makes the tables for every length up to m, with huge pages behind the large
-// ones where the system has them; nothing to do for those that exist already.
-// The transforms make the tables they need themselves, on small pages.
+// Makes ready for the transform lengths up to m: the circles of roots the
+// tables are made from, once, and for a short run the tables' pages mapped at
+// once. The transforms make the tables of each length when they first need
+// them, and a circle again when a length is longer than it serves.
 void fft_prepare(int m);
 
 // spectrum (2m doubles) = the forward transform of a[0..len-1], len <= 2m,

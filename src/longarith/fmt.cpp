@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <cmath>
+#include <utility>
 
 #include "longarith/check.h"
 #include "longarith/linear.h"
@@ -19,10 +20,11 @@ namespace {
 // Spectrum storage: a few slots of the longest spectrum, handed to operands
 // as they are transformed. Only the part a run's lengths use is ever touched.
 // The products of a run hold kBusySlots at once at most (a fold's four
-// operands and the product); a product formed again takes two more.
+// operands, the product in one of theirs); a product formed again takes two
+// more.
 constexpr int kSlots = 8;
-constexpr int kBusySlots = 5;
-alignas(kHugePageBytes) double spectra[kSlots][2 * kFftMaxLength];
+constexpr int kBusySlots = 4;
+alignas(64) double spectra[kSlots][2 * kFftMaxLength];
 bool slot_taken[kSlots];
 
 int take_slot()
@@ -56,19 +58,32 @@ bool same_operand(const FmtOperand* x, const FmtOperand* y)
 }
 
 // The product a b (+ c d) by the transform, rounded and carried, unchecked.
+// It is summed in the slot of an operand at its last use when there is one,
+// otherwise in a slot of its own.
 double transform_product(FmtOperand* a, FmtOperand* b, FmtOperand* c, FmtOperand* d, double* out, int count)
 {
     const int m = fft_length(count);
-    const int product = take_slot();
-    double* z = spectra[product];
+    if (c != nullptr && !a->last_use && !b->last_use && (c->last_use || d->last_use)) {
+        std::swap(a, c);
+        std::swap(b, d);
+    }
+    if (b->last_use && !a->last_use) std::swap(a, b);
     const double* sa = spectrum_of(a, m);
-    fft_pointwise(sa, same_operand(a, b) ? sa : spectrum_of(b, m), z, m);
+    const double* sb = same_operand(a, b) ? sa : spectrum_of(b, m);
+    const int product = a->last_use ? -1 : take_slot();
+    double* z = product < 0 ? spectra[a->slot] : spectra[product];
+    fft_pointwise(sa, sb, z, m);
     if (c != nullptr) {
         const double* sc = spectrum_of(c, m);
         fft_pointwise_add(sc, same_operand(c, d) ? sc : spectrum_of(d, m), z, m);
     }
     const double err = fft_inverse(z, out, count, m);
-    give_slot(product);
+    if (product < 0) {
+        a->m = 0;   // its spectrum is spent
+        a->last_use = false;
+    } else {
+        give_slot(product);
+    }
     ln_normalize(out, count);
     return err;
 }
@@ -180,14 +195,10 @@ double check_product(FmtOperand* a, FmtOperand* b, FmtOperand* c, FmtOperand* d,
 
 }  // namespace
 
-// The whole product of ln_mul_cut, before it is cut.
-alignas(kHugePageBytes) static double cut_product[2 * kFftMaxLength];
-
 void fmt_prepare(int count)
 {
     const int m = fft_length(count);
     for (int s = 0; s < kBusySlots; ++s) pages_prepare(spectra[s], 2UL * m * sizeof(double));
-    pages_prepare(cut_product, 2UL * m * sizeof(double));
     fft_prepare(m);
 }
 
@@ -198,7 +209,10 @@ void fmt_operand_known(FmtOperand* op, const double* words, int len, double resi
     op->residue = residue;
     op->slot = -1;
     op->m = 0;
+    op->last_use = false;
 }
+
+void fmt_last_use(FmtOperand* op) { op->last_use = true; }
 
 void fmt_operand(FmtOperand* op, const double* words, int len)
 {
@@ -310,21 +324,26 @@ double fmt_convolve(const double* a, const double* b, double* out, int n, [[mayb
 
 double ln_mul_cut(const LongNum* x, int nx, const LongNum* y, int ny, LongNum* out, int n)
 {
+    // The whole product goes to a spectrum slot, and is cut from there.
+    const int buffer = take_slot();
+    double* whole = spectra[buffer];
     FmtOperand a, b;
     const bool square = x == y && nx == ny;
     fmt_operand(&a, x + 1, nx);
+    fmt_last_use(&a);
     if (!square) fmt_operand(&b, y + 1, ny);
-    const double err = fmt_mul(&a, square ? &a : &b, cut_product);
+    const double err = fmt_mul(&a, square ? &a : &b, whole);
     fmt_release(&a);
     if (!square) fmt_release(&b);
     // The product's nx + ny words have the exponent x[0] + y[0].
     const int count = nx + ny;
     int lead = 0;
-    while (lead < count && cut_product[lead] == 0) ++lead;
+    while (lead < count && whole[lead] == 0) ++lead;
     const int keep = imin2(n, count - lead);
     out[0] = x[0] + y[0] - lead;
-    words_copy(cut_product + lead, out + 1, keep);
+    words_copy(whole + lead, out + 1, keep);
     words_fill(0, out + 1 + keep, n - keep);
+    give_slot(buffer);
     return err;
 }
 

@@ -32,12 +32,13 @@ struct FmtOperand {
     double residue;   // of the words, see check.h
     int slot;         // where its spectrum is, -1 for none
     int m;            // the transform length of that spectrum
+    bool last_use;    // its next product may sum itself in the spectrum's place
 };
 
 // Makes ready for products of up to count words (count <= 2 kFftMaxLength):
-// the transform tables, and huge pages behind the storage those products use
-// where the system has them. A product does this itself when it needs to, but
-// then the storage it first touches has small pages.
+// the circles the transform tables are made from, and, for a short run, the
+// storage those products use mapped at once (see pages.h). A product does
+// without, at some cost.
 void fmt_prepare(int count);
 
 // Describes words[0..len-1] as an operand (len >= 1) and computes its residue.
@@ -48,6 +49,11 @@ void fmt_operand_known(FmtOperand* op, const double* words, int len, double resi
 
 // Gives the operand's spectrum storage back; the operand may be used again.
 void fmt_release(FmtOperand* op);
+
+// Says that the operand's next product is its last one: the product is then
+// summed where its spectrum was (one slot less, one area less to touch), and
+// the operand, should it enter another product, is transformed again.
+void fmt_last_use(FmtOperand* op);
 
 // out[0..a.len + b.len - 1] = a * b, balanced-normalized (out[0] keeps the
 // final carry), checked. a and b may be the same operand (a square). out
