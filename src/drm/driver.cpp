@@ -113,13 +113,12 @@ static double drm_closing_formula(const ClosingConstants& c, int p)
     if (c.sqrt_arg == 1) {
         words_copy(D, blk_q, p + 1);
     } else {
-        err = ln_inv_sqrt(c.sqrt_arg, blk_p, p, scratch);
-        ln_mul_int(blk_p, c.sqrt_arg, blk_q, p);   // sqrt(c2)
+        err = ln_sqrt_int(c.sqrt_arg, blk_q, p, +1, scratch);
         err = dmax2(err, ln_mul_cut(blk_q, p, D, p, blk_q, p));
     }
     ln_mul_int(blk_q, c.num_factor, blk_p, p);
     ln_mul_int(blk_p, c.sqrt_mul, blk_q, p);     // the numerator, in blk_q
-    return dmax2(err, ln_quotient(blk_q, blk_t, tail, p, scratch));
+    return dmax2(err, ln_divide(blk_q, blk_t, tail, p, scratch));
 }
 
 // A product stayed wrong after it was formed again: nothing computed from it

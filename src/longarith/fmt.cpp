@@ -306,7 +306,7 @@ void fmt_schoolbook(const double* a, const double* b, const double* c, const dou
     ln_normalize(out + from, 2 * n - from);
 }
 
-double fmt_convolve(const double* a, const double* b, double* out, int n, [[maybe_unused]] double* work)
+double fmt_convolve(const double* a, const double* b, double* out, int n)
 {
     FmtOperand x, y;
     fmt_operand(&x, a, n);
@@ -347,7 +347,7 @@ double ln_mul_cut(const LongNum* x, int nx, const LongNum* y, int ny, LongNum* o
     return err;
 }
 
-double ln_mul(const LongNum* p, const LongNum* q, LongNum* out, int n, [[maybe_unused]] double* work)
+double ln_mul(const LongNum* p, const LongNum* q, LongNum* out, int n)
 {
     return ln_mul_cut(p, n, q, n, out, 2 * n);
 }

@@ -65,14 +65,14 @@ double fmt_mul(FmtOperand* a, FmtOperand* b, double* out);
 double fmt_mul_add(FmtOperand* a, FmtOperand* b, FmtOperand* c, FmtOperand* d, double* out);
 
 // out (2n words) = a * b, balanced-normalized, most significant word first,
-// checked; a and b are n-word vectors, only read, and may be the same. work is
-// not used. out overlaps neither a nor b. Returns the rounding error.
-double fmt_convolve(const double* a, const double* b, double* out, int n, double* work);
+// checked; a and b are n-word vectors, only read, and may be the same. out
+// overlaps neither a nor b. Returns the rounding error.
+double fmt_convolve(const double* a, const double* b, double* out, int n);
 
 // out (2n + 1 doubles) = p * q as a LongNum of 2n words, stripped, checked;
-// p and q are read with n words and may be the same array. work is not used.
-// out overlaps neither p nor q. Returns the rounding error.
-double ln_mul(const LongNum* p, const LongNum* q, LongNum* out, int n, double* work);
+// p and q are read with n words and may be the same array. out overlaps
+// neither p nor q. Returns the rounding error.
+double ln_mul(const LongNum* p, const LongNum* q, LongNum* out, int n);
 
 // out = the product of the first nx words of x and the first ny words of y,
 // cut to its n leading words: a LongNum of n words, stripped. out may be x or

@@ -5,114 +5,34 @@
 #include "longarith/fmt.h"
 #include "longarith/linear.h"
 
-// Sets y (n words) to the start value v / R with the given exponent: two words,
-// the integer part of v and the next R-th, then zeros.
-static void start_value(double v, double exponent, LongNum* y, int n)
-{
-    y[0] = exponent;
-    y[1] = static_cast<int>(v);
-    y[2] = static_cast<int>((v - y[1]) * g_radix);
-    words_fill(0, y + 3, n - 2);
-}
-
-// The iterate starts with two correct words and every iteration doubles them:
-// ilog2(n) + 1 iterations at d = 2, 4, ..., n, n; the iterate grows to e words.
-// Both products of an iteration have the iterate y as one factor, which is
-// transformed once for both.
-
-// x * y as a LongNum of 2d words in out, y given as a product operand (its
-// words y[1..d]) so that its spectrum serves both products of an iteration.
-static double mul_by(const LongNum* x, const LongNum* y, FmtOperand* y_op, LongNum* out, int d)
-{
-    FmtOperand x_op;
-    fmt_operand(&x_op, x + 1, d);
-    const double err = fmt_mul(&x_op, y_op, out + 1);
-    fmt_release(&x_op);
-    out[0] = x[0] + y[0];
-    ln_strip(out, 2 * d);
-    return err;
-}
-
-double ln_reciprocal(const LongNum* x, LongNum* y, int n, LongNum* t, [[maybe_unused]] double* work)
-{
-    const double R = g_radix;
-    LongNum* t2 = t + 2 * n + 1;
-
-    start_value(R / (x[2] / R + x[1]), 1 - x[0], y, n);
-
-    double err = 0;
-    const int iterations = ilog2(n) + 1;
-    for (int it = 0, d = 2; it < iterations; ++it) {
-        const int e = imin2(n, 2 * d);
-        FmtOperand y_op;
-        fmt_operand(&y_op, y + 1, d);
-        const double r1 = mul_by(x, y, &y_op, t, d);
-        ln_int_addsub(1, t, t2, 2 * d, -1);
-        const double r2 = mul_by(t2, y, &y_op, t, d);
-        fmt_release(&y_op);
-        err = dmax3(err, r1, r2);
-        ln_addsub(y, t, y, e, +1);
-        if (d < n) d *= 2;
-    }
-    return err;
-}
-
-double ln_divide(const LongNum* p, const LongNum* q, LongNum* out, int n, LongNum* t, double* work)
-{
-    const double r1 = ln_reciprocal(q, out, n, t, work);
-    const double r2 = ln_mul(p, out, t, n, work);
-    words_copy(t, out, n + 1);
-    return dmax2(r1, r2);
-}
-
-double ln_sqrt_int(int m, LongNum* y, int n, int flag, LongNum* t, [[maybe_unused]] double* work)
-{
-    const double R = g_radix;
-    LongNum* t2 = t + 2 * n + 1;
-
-    start_value(R / std::sqrt(static_cast<double>(m)), 0, y, n);
-
-    double err = 0;
-    const int iterations = ilog2(n) + 1;
-    for (int it = 0, d = 2; it < iterations; ++it) {
-        const int e = imin2(n, 2 * d);
-        FmtOperand y_op;
-        fmt_operand(&y_op, y + 1, d);
-        const double r1 = mul_by(y, y, &y_op, t, d);
-        ln_mul_int(t, m, t2, 2 * d);
-        ln_int_addsub(1, t2, t, 2 * d, -1);
-        const double r2 = mul_by(t, y, &y_op, t2, d);
-        fmt_release(&y_op);
-        ln_div_int(t2, 2, t, e);
-        err = dmax3(err, r1, r2);
-        ln_addsub(y, t, y, e, +1);
-        if (d < n) d *= 2;
-    }
-    if (flag >= 0) {
-        ln_mul_int(y, m, t, n);
-        words_copy(t, y, n + 1);
-    }
-    return err;
-}
+// Each operation computes its result with about half the words first, then
+// takes one Newton step that doubles them; only the step at full length works
+// at full length, and each product of a step is cut to the words that count.
+// A step squares the relative error: n words carry a relative precision of
+// R^-(n-1) (the top word may be 1), so a step to n words starts from
+// half_words(n), a word more than half, which also absorbs what the cut
+// products lose. The recursion ends at three words from a long double.
 
 // The words a step needs to start from to deliver n words. A step squares
 // the relative error; n words carry a relative precision of R^-(n-1) (the
 // top word may be 1), and a word more absorbs what the cut products lose.
 static int half_words(int n) { return (n + 1) / 2 + 1; }
 
-// y = v / R with the given exponent, three words, the rest of the n words
-// zero: v to the precision of a long double, which three words need.
-static void start_value3(long double v, double exponent, LongNum* y, int n)
+// y = v / R with the given exponent, cut to n words (at most three, the rest
+// zero), normalized and stripped: v to the precision of a long double,
+// which three words need.
+static void start_value(long double v, double exponent, LongNum* y, int n)
 {
     y[0] = exponent;
-    for (int j = 1; j <= 3; ++j) {
-        y[j] = static_cast<double>(static_cast<long long>(v));
+    for (int j = 1; j <= n; ++j) {
+        y[j] = j <= 3 ? static_cast<double>(static_cast<long long>(v)) : 0;
         v = (v - y[j]) * g_radix;
     }
-    words_fill(0, y + 4, n - 3);
+    ln_normalize(y + 1, n);
+    ln_strip(y, n);
 }
 
-// y = 1/x with n words (y holds n + 2 doubles), x read with up to nx words:
+// y = 1/x with n words, x read with up to nx words:
 // the reciprocal with about half the words, then one step
 // y = y + y (1 - x y) that doubles them. t: 2n + 4 doubles.
 static double reciprocal(const LongNum* x, int nx, LongNum* y, int n, double* t)
@@ -120,7 +40,7 @@ static double reciprocal(const LongNum* x, int nx, LongNum* y, int n, double* t)
     if (n <= 3) {
         const long double R = g_radix;
         const long double x2 = nx >= 2 ? x[2] : 0, x3 = nx >= 3 ? x[3] : 0;
-        start_value3(R / (x[1] + (x2 + x3 / R) / R), 1 - x[0], y, n);
+        start_value(R / (x[1] + (x2 + x3 / R) / R), 1 - x[0], y, n);
         return 0;
     }
     const int h = half_words(n);
@@ -141,7 +61,7 @@ static double reciprocal(const LongNum* x, int nx, LongNum* y, int n, double* t)
     return err;
 }
 
-double ln_quotient(const LongNum* a, const LongNum* b, LongNum* out, int n, double* t)
+double ln_divide(const LongNum* a, const LongNum* b, LongNum* out, int n, double* t)
 {
     const int h = n <= 3 ? n : half_words(n);
     LongNum* y = t;                  // 1/b with h words
@@ -173,7 +93,7 @@ double ln_quotient(const LongNum* a, const LongNum* b, LongNum* out, int n, doub
 static double inv_sqrt(int m, LongNum* y, int n, double* t)
 {
     if (n <= 3) {
-        start_value3(static_cast<long double>(g_radix) / std::sqrt(static_cast<long double>(m)), 0, y, n);
+        start_value(static_cast<long double>(g_radix) / std::sqrt(static_cast<long double>(m)), 0, y, n);
         return 0;
     }
     const int h = half_words(n);
@@ -194,4 +114,15 @@ static double inv_sqrt(int m, LongNum* y, int n, double* t)
     return err;
 }
 
-double ln_inv_sqrt(int m, LongNum* y, int n, double* t) { return inv_sqrt(m, y, n, t); }
+double ln_reciprocal(const LongNum* x, LongNum* y, int n, double* t) { return reciprocal(x, n, y, n, t); }
+
+double ln_sqrt_int(int m, LongNum* y, int n, int flag, double* t)
+{
+    const double err = inv_sqrt(m, y, n, t);
+    if (flag >= 0) {
+        // sqrt(m) = m / sqrt(m): the multiple moves a word down.
+        ln_mul_int(y, m, t, n);
+        words_copy(t, y, n + 1);
+    }
+    return err;
+}

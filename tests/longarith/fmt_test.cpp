@@ -49,13 +49,12 @@ struct Product {
     double err;
 };
 
-// a * b through fmt_convolve with fresh output and work areas.
+// a * b through fmt_convolve with a fresh output.
 Product convolve(const std::vector<double>& a, const std::vector<double>& b)
 {
     const int n = static_cast<int>(a.size());
     Product p{std::vector<double>(2 * n), 0};
-    std::vector<double> work(6 * n);
-    p.err = fmt_convolve(a.data(), b.data(), p.out.data(), n, work.data());
+    p.err = fmt_convolve(a.data(), b.data(), p.out.data(), n);
     return p;
 }
 
@@ -123,13 +122,13 @@ TEST_F(FmtWorked, OneTimesOneIsStrippedToExponentOne)
 {
     use_radix(100000.0);
     const std::vector<double> one{1, 1, 0};
-    std::vector<double> out(5, -9), work(12);
-    ln_mul(one.data(), one.data(), out.data(), 2, work.data());
+    std::vector<double> out(5, -9);
+    ln_mul(one.data(), one.data(), out.data(), 2);
     EXPECT_EQ(out, (std::vector<double>{1, 1, 0, 0, 0}));
 
     const std::vector<double> other = one;
     std::vector<double> out2(5, -9);
-    ln_mul(one.data(), other.data(), out2.data(), 2, work.data());
+    ln_mul(one.data(), other.data(), out2.data(), 2);
     EXPECT_EQ(out2, out);
 }
 
@@ -170,8 +169,8 @@ TEST_P(FmtRandom, SquaringThroughOneArrayEqualsProductOfCopies)
         SCOPED_TRACE(testing::Message() << "R = " << radix << ", n = " << n);
         const std::vector<double> a = random_balanced(rng, n, radix);
         const std::vector<double> copy = a;
-        std::vector<double> square(2 * n), work(6 * n);
-        const double err = fmt_convolve(a.data(), a.data(), square.data(), n, work.data());
+        std::vector<double> square(2 * n);
+        const double err = fmt_convolve(a.data(), a.data(), square.data(), n);
         const Product two = convolve(a, copy);
         EXPECT_EQ(square, two.out);
         EXPECT_LT(err, 0.5);
@@ -180,21 +179,20 @@ TEST_P(FmtRandom, SquaringThroughOneArrayEqualsProductOfCopies)
     }
 }
 
-TEST_P(FmtRandom, LeftoversInWorkAndOutputAreIgnored)
+TEST_P(FmtRandom, LeftoversInSpectraAndOutputAreIgnored)
 {
     const double radix = GetParam();
     use_radix(radix);
     std::mt19937_64 rng(static_cast<unsigned long>(radix) + 99);
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    // One work area for all lengths, longest first, so shorter products find
-    // the remains of longer ones; a NaN left anywhere they read would show.
-    std::vector<double> work(6 * 4096, nan);
+    // Lengths longest first, so shorter products find the remains of longer
+    // ones in the spectrum storage; a NaN left in the output would show.
     for (int n : {4096, 512, 16, 2}) {
         SCOPED_TRACE(testing::Message() << "R = " << radix << ", n = " << n);
         const std::vector<double> a = random_balanced(rng, n, radix);
         const std::vector<double> b = random_balanced(rng, n, radix);
         std::vector<double> out(2 * n, nan);
-        const double err = fmt_convolve(a.data(), b.data(), out.data(), n, work.data());
+        const double err = fmt_convolve(a.data(), b.data(), out.data(), n);
         EXPECT_EQ(out, convolve(a, b).out);
         EXPECT_LT(err, 0.5);
     }
@@ -362,8 +360,8 @@ TEST_F(LnMul, RandomOperandsWithAnyExponent)
                 q[0] = eq;
                 if (p[1] == 0) p[1] = 1;
                 if (q[1] == 0) q[1] = -1;
-                std::vector<double> out(2 * n + 1), work(6 * n);
-                const double err = ln_mul(p.data(), q.data(), out.data(), n, work.data());
+                std::vector<double> out(2 * n + 1);
+                const double err = ln_mul(p.data(), q.data(), out.data(), n);
                 EXPECT_LT(err, 0.5);
 
                 Scaled expected = longnum_value(p, radix);
@@ -403,8 +401,8 @@ TEST_F(LnMul, ExponentsAddLessTheLeadingZeroWords)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "p top " << c.p[1] << ", q top " << c.q[1]);
-        std::vector<double> out(9, 7), work(24);
-        const double err = ln_mul(c.p.data(), c.q.data(), out.data(), 4, work.data());
+        std::vector<double> out(9, 7);
+        const double err = ln_mul(c.p.data(), c.q.data(), out.data(), 4);
         EXPECT_EQ(out, c.out);
         EXPECT_LT(err, 0.5);
     }
@@ -419,15 +417,15 @@ TEST_F(LnMul, SquaringAndZero)
     std::vector<double> p = random_balanced(rng, n + 1, radix);
     p[0] = 3;
     const std::vector<double> copy = p;
-    std::vector<double> square(2 * n + 1), product(2 * n + 1), work(6 * n);
-    ln_mul(p.data(), p.data(), square.data(), n, work.data());
-    ln_mul(p.data(), copy.data(), product.data(), n, work.data());
+    std::vector<double> square(2 * n + 1), product(2 * n + 1);
+    ln_mul(p.data(), p.data(), square.data(), n);
+    ln_mul(p.data(), copy.data(), product.data(), n);
     EXPECT_EQ(square, product);
 
     // Zero has no fixed exponent after a strip; its words are all zero.
     std::vector<double> zero(n + 1, 0.0);
     zero[0] = 2;
-    ln_mul(zero.data(), p.data(), product.data(), n, work.data());
+    ln_mul(zero.data(), p.data(), product.data(), n);
     for (int j = 1; j <= 2 * n; ++j) ASSERT_EQ(product[j], 0) << "word " << j;
 }
 
@@ -470,7 +468,7 @@ TEST_F(FmtTransforms, PointwiseSumIsTheSumOfTheProducts)
             SCOPED_TRACE(testing::Message() << "R = " << radix << ", n = " << n);
             const std::vector<double> a = random_balanced(rng, n, radix), b = random_balanced(rng, n, radix);
             const std::vector<double> c = random_balanced(rng, n, radix), d = random_balanced(rng, n, radix);
-            std::vector<double> sa(2 * n), sb(2 * n), sc(2 * n), sd(2 * n), out(2 * n), work(6 * n);
+            std::vector<double> sa(2 * n), sb(2 * n), sc(2 * n), sd(2 * n), out(2 * n);
             fft_forward(a.data(), n, sa.data(), n);
             fft_forward(b.data(), n, sb.data(), n);
             fft_forward(c.data(), n, sc.data(), n);

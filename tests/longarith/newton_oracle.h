@@ -134,43 +134,20 @@ inline testing::AssertionResult is_normal_longnum(const std::vector<double>& z, 
     return testing::AssertionSuccess();
 }
 
-// The largest |y - 1/x| that ln_reciprocal leaves, in units of the last word
-// of y (R^(e-n)); y1 is the top word of y.
-//
-// The last iteration adds the correction y(1 - xy) to y, and the words of the
-// correction below word n of y are cut off. When |y1| <= R/2 the leading word
-// of that correction is a carry of its product or a balanced word, at most R/2,
-// so the cut part stays below R/2 (1/R + 1/R^2 + ...) = R/(2(R-1)) units.
-// With n = 4 the iterate that enters the two full-length iterations was formed
-// with the divisor cut to two words (relative error up to 1/(2|x1|R)); squared
-// twice that leaves up to 1/(16|x1|^5) units, at most 1/512 since |y1| <= R/2
-// means |x1| >= 2. Measured: 0.50000064 (n >= 8), 0.5008 (n = 4, |x1| = 2).
-//
-// When |y1| > R/2 (the divisor's top word is 1, 2 or 3, and |y1| reaches 2R
-// when the word after a top word 1 is near -R/2) the leading word of the
-// correction, a carry of products with y1, can exceed R/2 and be cut whole.
-// Measured over 20000 divisors per radix and length: up to 1.19 |y1|/R units
-// at n = 4, 1.12 at n = 8 and at most 1.03 from n = 16 on.
-inline double reciprocal_bound(double radix, int n, double y1)
-{
-    if (std::fabs(y1) <= radix / 2) return radix / (2 * (radix - 1)) + (n == 4 ? 1.0 / 512 : 0.0);
-    return 1.25 * std::fabs(y1) / radix;
-}
-
-// The largest |y - 1/sqrt(m)| that ln_sqrt_int leaves with flag < 0, in units
-// of the last word of y. The correction y(1 - m y^2)/2 is halved before it is
-// added: a correction whose leading word is +-1 is moved one word down by the
-// halving and its new leading word reaches (R + R/2)/2 = 3R/4, which is cut
-// whole when it falls just below word n. So the cut part stays below
-// (3R/4)/(R-1) units. Measured: 0.750000 at n = 2 (m = 144, R = 3^11), 0.7498
-// at n = 4, at most 0.52 from n = 8 on.
-inline double inverse_sqrt_bound(double radix) { return 0.75 * radix / (radix - 1); }
-
-// The largest |y - sqrt(m)| with flag >= 0: y is m times the inverse root,
-// moved down one word (m y1 >= R for every m >= 2), and the last product is
-// dropped but for its carry. The inverse root's error times m, in the new
-// units (R times larger), plus less than one unit for the dropped product.
-// Measured: (units - 1) / (m/R) at most 0.74.
-inline double sqrt_bound(double radix, int m) { return 1 + m * inverse_sqrt_bound(radix) / radix; }
+// The bounds the operations meet, in units of the last word of the result.
+// Each takes one Newton step from a result of about half the words, so its
+// error is the square of that one's, far below a unit, plus what the products
+// cut to n words and the last correction leave: a few units of the last word.
+// Measured over many operands of every radix and length (random, divisors
+// with top word 1 to 7 or near 2R, dividends with top words up to 3R): 1.00
+// for reciprocals of random divisors, 3.41 when the divisor's top word is 1
+// (the reciprocal's top word then nears 2R), 3.78 to 5.02 for quotients, 1.00
+// for inverse roots and 3.00 for roots (the inverse root times m, moved down
+// a word). A step that lost a word would be off by R units or more.
+constexpr double kReciprocalUnits = 2;
+constexpr double kReciprocalTopWordOneUnits = 5;
+constexpr double kQuotientUnits = 8;
+constexpr double kInverseRootUnits = 2;
+constexpr double kRootUnits = 4;
 
 }  // namespace newton_check
