@@ -6,19 +6,10 @@
 #include "longarith/fmt.h"
 #include "longarith/linear.h"
 
-// Runs are short at the lower levels: there the products are formed exactly
-// by the schoolbook method, T's two products summed as they are formed.
-// Longer runs are transformed once each, at the length their products need:
-// a run holds its integer right-aligned under leading zero words, and only
-// its significant words enter the products.
-// Test builds can corrupt an exact product here, as they can every checked one.
-static inline void exact_product_formed([[maybe_unused]] double* product, [[maybe_unused]] int len)
-{
-#ifdef DRMPI_FAULT_INJECTION
-    if (g_fault_hook != nullptr) g_fault_hook(product, len);
-#endif
-}
-
+// Each run holds its integer right-aligned under leading zero words, and only
+// its significant words enter the products, which are sized by them: exact
+// schoolbook products for the short runs of the lower levels (checked with the
+// whole block, see drm_block), transforms once each for the longer ones.
 // The significant words of the n-word run at v: all but its leading zero
 // words, and at least one.
 static int significant_words(const double* v, int n)
@@ -55,26 +46,6 @@ static double merge_pair(int n, int i, int pos)
     const double want_p = check_mulmod(res_p[2 * i], res_p[2 * i + 1]);
     const double want_q = check_mulmod(res_q[2 * i], res_q[2 * i + 1]);
 
-    if (n <= kFmtSchoolbookMax) {
-        // Exact products: verified with the whole block, see drm_block.
-        const double *pl = blk_p + pos, *pr = blk_p + r, *ql = blk_q + pos, *qr = blk_q + r;
-        const double *tl = blk_t + pos, *tr = blk_t + r;
-        double* slot = scratch + 1;
-        fmt_schoolbook(pl, tr, qr, tl, slot, n);
-        exact_product_formed(slot, 2 * n);
-        words_copy(slot, blk_t + pos, 2 * n);
-        fmt_schoolbook(pl, pr, nullptr, nullptr, slot, n);
-        exact_product_formed(slot, 2 * n);
-        words_copy(slot, blk_p + pos, 2 * n);
-        fmt_schoolbook(ql, qr, nullptr, nullptr, slot, n);
-        exact_product_formed(slot, 2 * n);
-        words_copy(slot, blk_q + pos, 2 * n);
-        res_t[i] = want_t;
-        res_p[i] = want_p;
-        res_q[i] = want_q;
-        return 0;
-    }
-
     // Each product goes to scratch, is checked there against its operands,
     // which are still in place, and only then replaces two of them: T those
     // of T, P those of P, Q those of Q, none of which a later one reads.
@@ -89,15 +60,15 @@ static double merge_pair(int n, int i, int pos)
     fmt_last_use(&tr);
     fmt_last_use(&pr);
     fmt_last_use(&ql);
-    const double e_t = fmt_mul_add(&pl, &tr, &qr, &tl, scratch);
+    const double e_t = fmt_mul_add_verified_later(&pl, &tr, &qr, &tl, scratch);
     place_run(scratch, tl.len + qr.len > pl.len + tr.len ? tl.len + qr.len : pl.len + tr.len, blk_t + pos, n);
     fmt_release(&tl);
     fmt_release(&tr);
-    const double e_p = fmt_mul(&pl, &pr, scratch);
+    const double e_p = fmt_mul_add_verified_later(&pl, &pr, nullptr, nullptr, scratch);
     place_run(scratch, pl.len + pr.len, blk_p + pos, n);
     fmt_release(&pl);
     fmt_release(&pr);
-    const double e_q = fmt_mul(&ql, &qr, scratch);
+    const double e_q = fmt_mul_add_verified_later(&ql, &qr, nullptr, nullptr, scratch);
     place_run(scratch, ql.len + qr.len, blk_q + pos, n);
     fmt_release(&ql);
     fmt_release(&qr);
@@ -145,12 +116,12 @@ static double drm_block_tree(int formula_index, int terms, int* run_words)
     return err;
 }
 
-// The product-transform merges are checked one by one; the exact schoolbook
-// merges of the lower levels are verified together here, by comparing the
-// residues of P, Q and T with those predicted from the leaves. A block that
-// fails (here, or in a transform product, which a wrong exact product below
-// it also makes fail) is computed once more, so that a fault that does not
-// come back is mended; a second failure leaves g_check_failed set.
+// The transform products of the merges are checked one by one, the exact
+// ones of the lower levels together here, by comparing the residues of P, Q
+// and T with those predicted from the leaves. A block that fails (here, or in
+// a transform product, which a wrong exact product below it also makes fail)
+// is computed once more, so that a fault that does not come back is mended; a
+// second failure is reported as the rounding error kCheckFailed.
 double drm_block(int formula_index, int fmt_size, int terms)
 {
     const double k0 = drm_k;
@@ -158,17 +129,16 @@ double drm_block(int formula_index, int fmt_size, int terms)
     int n = 0;
     for (int attempt = 1;; ++attempt) {
         drm_k = k0;
-        g_check_failed = false;
         err = drm_block_tree(formula_index, terms, &n);
 #ifdef DRMPI_UNCHECKED
         break;
 #endif
         ++g_check_counts.checked;
-        if (!g_check_failed && check_residue(blk_p + 1, n) == run_residue[0][0] &&
+        if (err != kCheckFailed && check_residue(blk_p + 1, n) == run_residue[0][0] &&
             check_residue(blk_q + 1, n) == run_residue[1][0] && check_residue(blk_t + 1, n) == run_residue[2][0])
             break;
         if (attempt == 2) {
-            g_check_failed = true;
+            err = kCheckFailed;
             break;
         }
         ++g_check_counts.redone;

@@ -13,7 +13,7 @@ double drm_merge_level(int n, int runs);
 
 // P, Q and T of the given number of terms (1 to fmt_size / 8) starting at
 // drm_k, as LongNums of fmt_size words in blk_p, blk_q and blk_t, verified
-// against the residues of the leaves (computed once more if they fail;
-// g_check_failed if they fail again). Advances drm_k past the block. Returns
-// the largest rounding error of its products.
+// against the residues of the leaves (computed once more if they fail).
+// Advances drm_k past the block. Returns the largest rounding error of its
+// products, or kCheckFailed when the block failed twice.
 double drm_block(int formula_index, int fmt_size, int terms);

@@ -125,6 +125,7 @@ static double drm_closing_formula(const ClosingConstants& c, int p)
 // can be trusted, so the run stops and its file goes.
 static int drm_stop_on_failed_check(FILE* con)
 {
+    g_check_failed = true;
     out_file_discard();
     fprintf(con, " ** Error Stop ** Product check failed \n");
     fflush(con);
@@ -164,17 +165,17 @@ int drm_run(FILE* in, FILE* con)
         const long ts = clock_ms();
         err = dmax2(err, drm_block(rp.formula_index, n, block_terms));
         lap(g_stage_times.block_trees);
-        if (g_check_failed) return drm_stop_on_failed_check(con);
+        if (err == kCheckFailed) return drm_stop_on_failed_check(con);
         err = dmax2(err, drm_fold(p, i == 1));
         lap(g_stage_times.folds);
-        if (g_check_failed) return drm_stop_on_failed_check(con);
+        if (err == kCheckFailed) return drm_stop_on_failed_check(con);
         fprintf(con, "  DRM Step=%3d,  Time=%8.2f (s)\n", i, (clock_ms() - ts) / 1000.0);
         fflush(con);
         lap(g_stage_times.report);
     }
     err = dmax2(err, drm_closing_formula(kClosingConstants[rp.formula_index], p));
     lap(g_stage_times.closing);
-    if (g_check_failed) return drm_stop_on_failed_check(con);
+    if (err == kCheckFailed) return drm_stop_on_failed_check(con);
 
     // The file takes the place of the earlier one only when all of it is written.
     bool written =

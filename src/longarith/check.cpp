@@ -68,6 +68,35 @@ inline vd reduce(vd x) { return into_range(simd::fmadd(-simd::round_even(x * kPi
 
 double check_mulmod(double a, double b) { return mulmod(a, b); }
 
+// Test builds can corrupt a product here, as it comes to be checked.
+static void fault_point([[maybe_unused]] double* product, [[maybe_unused]] int count)
+{
+#ifdef DRMPI_FAULT_INJECTION
+    if (g_fault_hook != nullptr) g_fault_hook(product, count);
+#endif
+}
+
+void check_formed(double* product, int count) { fault_point(product, count); }
+
+bool check_keep(double* product, int count, double expected, double err)
+{
+    fault_point(product, count);
+#ifdef DRMPI_UNCHECKED
+    (void)expected, (void)err;
+    return true;
+#endif
+    ++g_check_counts.checked;
+    if (err < kCheckRedoError && check_residue(product, count) == expected) return true;
+    ++g_check_counts.redone;
+    return false;
+}
+
+double check_again(double* product, int count, double expected, double err)
+{
+    fault_point(product, count);
+    return check_residue(product, count) == expected ? err : kCheckFailed;
+}
+
 double check_addmod(double a, double b) { return into_range(a + b); }
 
 // Powers of the radix that every residue needs, for the radix they were made for.

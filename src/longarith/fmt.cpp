@@ -88,37 +88,42 @@ double transform_product(FmtOperand* a, FmtOperand* b, FmtOperand* c, FmtOperand
     return err;
 }
 
-// x, y right-aligned in n-word vectors for the schoolbook method.
-void pad_words(const FmtOperand* x, double* padded, int n)
+// Short products exactly, by the schoolbook method: each group of eight
+// product words is summed in a register, a[i] times the eight words of b that
+// meet it, b read from a zero-padded copy so that the sums at both ends need
+// no special case. All sums are exact integers.
+
+// sum[m] += sum over i of a[i] b[m - 1 - i], for m = 0..la + lb - 1 (and the
+// lanes up to the next multiple of eight, which take nothing): the product of
+// a and b (at most kFmtSchoolbookMax words each) as uncarried coefficients,
+// most significant first, sum[0] taking no coefficient.
+void schoolbook_add(const double* a, int la, const double* b, int lb, double* sum)
 {
-    words_fill(0, padded, n - x->len);
-    words_copy(x->words, padded + n - x->len, x->len);
+    constexpr int L = kLanes;
+    double padded[3 * kFmtSchoolbookMax + L];
+    words_fill(0, padded, la);
+    words_copy(b, padded + la, lb);
+    words_fill(0, padded + la + lb, la + L);
+    const double* pb = padded + la;   // b, with la zeros in front and la + L after
+    for (int m0 = 0; m0 < la + lb; m0 += L) {
+        const int lo = m0 - lb > 0 ? m0 - lb : 0, hi = m0 + L - 1 < la ? m0 + L - 1 : la;
+        vd acc = load(sum + m0);
+        for (int i = lo; i < hi; ++i) acc += broadcast(a[i]) * load(pb + m0 - 1 - i);
+        store(sum + m0, acc);
+    }
 }
 
+// out[0..count-1] = a b (+ c d) exactly and normalized, each product
+// right-aligned in the count words; out[0] keeps the final carry.
 double small_product(const FmtOperand* a, const FmtOperand* b, const FmtOperand* c, const FmtOperand* d,
                      double* out, int count)
 {
-    // The operands right-aligned in n words, n the power of two that holds them.
-    int longest = a->len > b->len ? a->len : b->len;
-    if (c != nullptr) {
-        if (c->len > longest) longest = c->len;
-        if (d->len > longest) longest = d->len;
-    }
-    int n = 4;
-    while (n < longest) n *= 2;
-    constexpr int kMost = kFmtSchoolbookMax;
-    double pa[kMost], pb[kMost], pc[kMost], pd[kMost], whole[2 * kMost];
-    pad_words(a, pa, n);
-    pad_words(b, pb, n);
-    if (c != nullptr) {
-        pad_words(c, pc, n);
-        pad_words(d, pd, n);
-    }
-    fmt_schoolbook(pa, pb, c != nullptr ? pc : nullptr, c != nullptr ? pd : nullptr, whole, n);
-    // The product has count - 1 coefficients; a top word of R/2 or more in an
-    // operand can carry one word further, which the first word keeps.
-    words_copy(whole + 2 * n - count, out, count);
-    if (count < 2 * n) out[0] += whole[2 * n - count - 1] * g_radix;
+    double sum[2 * kFmtSchoolbookMax + kLanes];
+    words_fill(0, sum, count + kLanes);
+    schoolbook_add(a->words, a->len, b->words, b->len, sum + count - a->len - b->len);
+    if (c != nullptr) schoolbook_add(c->words, c->len, d->words, d->len, sum + count - c->len - d->len);
+    ln_normalize(sum, count);
+    words_copy(sum, out, count);
     return 0;
 }
 
@@ -159,38 +164,17 @@ double redo_product(FmtOperand* a, FmtOperand* b, FmtOperand* c, FmtOperand* d, 
     return err;
 }
 
-void fault_point([[maybe_unused]] double* product, [[maybe_unused]] int count)
-{
-#ifdef DRMPI_FAULT_INJECTION
-    if (g_fault_hook != nullptr) g_fault_hook(product, count);
-#endif
-}
-
-// Checks out[0..count-1], just formed with rounding error err, against the
-// residue it must have, and forms it again when needed. Returns the rounding
-// error of the product finally in out.
+// Checks out[0..count-1], just formed with rounding error err, and forms it
+// again by the exact route when check.h's policy asks for it. Returns the
+// rounding error of the product finally in out, or kCheckFailed.
 double check_product(FmtOperand* a, FmtOperand* b, FmtOperand* c, FmtOperand* d, double* out, int count,
                      bool small, double err)
 {
-    fault_point(out, count);
-#ifdef DRMPI_UNCHECKED
-    (void)a, (void)b, (void)c, (void)d;
-    return err;
-#endif
     double expected = check_mulmod(a->residue, b->residue);
     if (c != nullptr) expected = check_addmod(expected, check_mulmod(c->residue, d->residue));
-    ++g_check_counts.checked;
-    if (err < kFmtRedoError && check_residue(out, count) == expected) return err;
-
-    ++g_check_counts.redone;
-    if (small) {
-        err = small_product(a, b, c, d, out, count);
-    } else {
-        err = redo_product(a, b, c, d, out, count);
-    }
-    fault_point(out, count);
-    if (check_residue(out, count) != expected) g_check_failed = true;
-    return err;
+    if (check_keep(out, count, expected, err)) return err;
+    err = small ? small_product(a, b, c, d, out, count) : redo_product(a, b, c, d, out, count);
+    return check_again(out, count, expected, err);
 }
 
 }  // namespace
@@ -226,7 +210,9 @@ void fmt_release(FmtOperand* op)
     op->m = 0;
 }
 
-double fmt_mul_add(FmtOperand* a, FmtOperand* b, FmtOperand* c, FmtOperand* d, double* out)
+// The product's length and whether it is short enough to form exactly; then
+// formed, and checked unless it is exact and its caller checks it later.
+static double product(FmtOperand* a, FmtOperand* b, FmtOperand* c, FmtOperand* d, double* out, bool exact_later)
 {
     int count = a->len + b->len;
     int longest = a->len > b->len ? a->len : b->len;
@@ -235,76 +221,28 @@ double fmt_mul_add(FmtOperand* a, FmtOperand* b, FmtOperand* c, FmtOperand* d, d
         if (c->len > longest) longest = c->len;
         if (d->len > longest) longest = d->len;
     }
-    const bool small = longest <= kFmtSchoolbookMax;
-    const double err = small ? small_product(a, b, c, d, out, count) : transform_product(a, b, c, d, out, count);
-    return check_product(a, b, c, d, out, count, small, err);
+    if (longest <= kFmtSchoolbookMax) {
+        const double err = small_product(a, b, c, d, out, count);
+        if (exact_later) {
+            check_formed(out, count);
+            return err;
+        }
+        return check_product(a, b, c, d, out, count, true, err);
+    }
+    return check_product(a, b, c, d, out, count, false, transform_product(a, b, c, d, out, count));
+}
+
+double fmt_mul_add(FmtOperand* a, FmtOperand* b, FmtOperand* c, FmtOperand* d, double* out)
+{
+    return product(a, b, c, d, out, false);
+}
+
+double fmt_mul_add_verified_later(FmtOperand* a, FmtOperand* b, FmtOperand* c, FmtOperand* d, double* out)
+{
+    return product(a, b, c, d, out, true);
 }
 
 double fmt_mul(FmtOperand* a, FmtOperand* b, double* out) { return fmt_mul_add(a, b, nullptr, nullptr, out); }
-
-// Leading zero words of the n-word vector v.
-static int leading_zeros(const double* v, int n)
-{
-    int k = 0;
-    while (k < n && v[k] == 0) ++k;
-    return k;
-}
-
-// Each group of eight output words is summed in a register, a[i] times the
-// eight words of b that meet it, b read from a zero-padded copy so that the
-// sums at both ends need no special case. All sums are exact integers. The
-// leading zero words of the operands (runs of a block tree have many) are
-// left out: the products start after them, and so does the normalization.
-void fmt_schoolbook(const double* a, const double* b, const double* c, const double* d, double* out, int n)
-{
-    constexpr int L = kLanes;
-    if (2 * n < L) {
-        for (int m = 0; m < 2 * n; ++m) out[m] = 0;
-        for (int i = 0; i < n; ++i) {
-            for (int j = 0; j < n; ++j) {
-                out[i + j + 1] += a[i] * b[j];
-                if (c != nullptr) out[i + j + 1] += c[i] * d[j];
-            }
-        }
-        ln_normalize(out, 2 * n);
-        return;
-    }
-    // out[m] = sum of a[i] b[m - 1 - i]: nothing below m = za + zb + 1.
-    const int za = leading_zeros(a, n), zab = za + leading_zeros(b, n);
-    int zc = n, zcd = 2 * n;
-    if (c != nullptr) {
-        zc = leading_zeros(c, n);
-        zcd = zc + leading_zeros(d, n);
-    }
-    // out[0..zero_words) stays 0; the word in front of the first one that may
-    // not takes the final carry.
-    const int zero_words = imin2(zab, zcd);
-
-    // The copies of b and d have n zeros before and n + L after them.
-    double padded_b[3 * kFmtSchoolbookMax + L], padded_d[3 * kFmtSchoolbookMax + L];
-    words_fill(0, padded_b, n);
-    words_copy(b, padded_b + n, n);
-    words_fill(0, padded_b + 2 * n, n + L);
-    if (c != nullptr) {
-        words_fill(0, padded_d, n);
-        words_copy(d, padded_d + n, n);
-        words_fill(0, padded_d + 2 * n, n + L);
-    }
-    for (int m0 = 0; m0 < 2 * n; m0 += L) {
-        // Lanes m0..m0+L-1.
-        const int lo = m0 - n > 0 ? m0 - n : 0, hi = m0 + L - 1 < n ? m0 + L - 1 : n;
-        vd acc = broadcast(0.0);
-        if (m0 + L > zab + 1) {
-            for (int i = lo > za ? lo : za; i < hi; ++i) acc += broadcast(a[i]) * load(padded_b + n + m0 - 1 - i);
-        }
-        if (m0 + L > zcd + 1) {
-            for (int i = lo > zc ? lo : zc; i < hi; ++i) acc += broadcast(c[i]) * load(padded_d + n + m0 - 1 - i);
-        }
-        store(out + m0, acc);
-    }
-    const int from = zero_words > 0 ? zero_words - 1 : 0;
-    ln_normalize(out + from, 2 * n - from);
-}
 
 double fmt_convolve(const double* a, const double* b, double* out, int n)
 {

@@ -4,20 +4,18 @@
 //
 // Every product returns its rounding error, the largest distance of a computed
 // coefficient from the whole number it was rounded to. Every product is
-// checked: its residue against the residues of its operands (see check.h). A
-// product that fails the check, or whose rounding error reaches kFmtRedoError,
-// is formed again by an exact route (the words of one operand split in halves,
-// so that the coefficients stay far below the precision) and checked again; if
-// it still fails, g_check_failed is set. Products of operands up to
-// kFmtSchoolbookMax words are formed exactly by the schoolbook method instead
-// (rounding error 0).
+// checked (check.h): one that fails, or whose rounding error reaches
+// kCheckRedoError, is formed again by an exact route (the words of one operand
+// split in halves, so that the coefficients stay far below the precision) and
+// checked again; if it still fails, it returns kCheckFailed. Products of
+// operands up to kFmtSchoolbookMax words are formed exactly by the schoolbook
+// method instead (rounding error 0).
 #pragma once
 
 #include "longarith/fft.h"
 #include "longarith/longnum.h"
 
 constexpr int kFmtSchoolbookMax = 64;   // operands up to this many words: schoolbook, no transform
-constexpr double kFmtRedoError = 0.4;   // a rounding error from here on forms the product again
 static_assert(2 * kFmtSchoolbookMax == kFftMinLength, "the shortest transform follows the schoolbook limit");
 
 // An operand of products: len words, most significant first, units last, read
@@ -64,6 +62,12 @@ double fmt_mul(FmtOperand* a, FmtOperand* b, double* out);
 // as fmt_mul.
 double fmt_mul_add(FmtOperand* a, FmtOperand* b, FmtOperand* c, FmtOperand* d, double* out);
 
+// The same (a * b alone when c and d are null), except that a product formed
+// exactly, without a transform, is not checked here: for a caller that checks
+// what it builds from such products (a block checks its P, Q and T against
+// its leaves), which saves a residue per short product.
+double fmt_mul_add_verified_later(FmtOperand* a, FmtOperand* b, FmtOperand* c, FmtOperand* d, double* out);
+
 // out (2n words) = a * b, balanced-normalized, most significant word first,
 // checked; a and b are n-word vectors, only read, and may be the same. out
 // overlaps neither a nor b. Returns the rounding error.
@@ -78,8 +82,3 @@ double ln_mul(const LongNum* p, const LongNum* q, LongNum* out, int n);
 // cut to its n leading words: a LongNum of n words, stripped. out may be x or
 // y: it is written when the product is complete. Returns the rounding error.
 double ln_mul_cut(const LongNum* x, int nx, const LongNum* y, int ny, LongNum* out, int n);
-
-// out (2n words) = a * b (+ c * d when c is not null), exactly, for n-word
-// vectors (n <= kFmtSchoolbookMax); normalized, unchecked. out overlaps none
-// of the inputs.
-void fmt_schoolbook(const double* a, const double* b, const double* c, const double* d, double* out, int n);

@@ -13,6 +13,7 @@
 #include "drm/block_tree.h"
 #include "drm/series.h"
 #include "drm/storage.h"
+#include "longarith/check.h"
 #include "longarith/longnum.h"
 #include "longarith/mpz_words.h"
 
@@ -305,11 +306,14 @@ TEST_F(MergeLevel, MergesEachPairInPlaceAndNothingElse)
         const int used = 2 * c.n * c.pairs;
         const int guard = 40;
         double* arrays[] = {blk_p, blk_q, blk_t};
-        for (double* a : arrays) {
+        for (int k = 0; k < 3; ++k) {
+            double* a = arrays[k];
             a[0] = -77;
             const std::vector<double> runs = random_balanced(rng, used, c.radix);
             words_copy(runs.data(), a + 1, used);
             words_fill(12345, a + 1 + used, guard);
+            // Each run's residue, as the level before would have left it.
+            for (int j = 0; j < 2 * c.pairs; ++j) run_residue[k][j] = check_residue(a + 1 + c.n * j, c.n);
         }
         // The runs before merging, as integers: left and right of each pair.
         std::vector<Mpz> left[3], right[3];
