@@ -103,12 +103,9 @@ int run_dialogue(int method_index, int capacity, FILE* in, FILE* con, RunParams*
 
     fprintf(con, " ** Pi Computation by %s \n", row.title);
     fprintf(g_out_file, " ** Pi Computation by %s ** \n", row.title);
-    fprintf(con, "  ID=%d,  Pi Decimal=%lld,  FMT Size=%lld\n", id, static_cast<long long>(pi_decimal),
-            static_cast<long long>(fmt_size));
-    fprintf(g_out_file, "  ID=%d,  Pi Decimal=%lld,  FMT Size=%lld\n", id,
-            static_cast<long long>(pi_decimal), static_cast<long long>(fmt_size));
-    fprintf(con, "  Base=%d,  Digit-Number of a Elements=%d \n", base, d);
-    fprintf(g_out_file, "  Base=%d,  Digit-Number of a Elements=%d \n", base, d);
+    out_line(con, "  ID=%d,  Pi Decimal=%lld,  FMT Size=%lld\n", id, static_cast<long long>(pi_decimal),
+             static_cast<long long>(fmt_size));
+    out_line(con, "  Base=%d,  Digit-Number of a Elements=%d \n", base, d);
 
     if (fmt_size > capacity) {
         fprintf(con, " ** Error Stop ** N > ND \n");

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -135,4 +136,15 @@ void out_file_remove_on_signals()
         if (sigaction(sig, nullptr, &was) == 0 && was.sa_handler == SIG_IGN) continue;
         sigaction(sig, &act, nullptr);
     }
+}
+
+void out_line(FILE* con, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(con, format, args);
+    va_end(args);
+    va_start(args, format);
+    std::vfprintf(g_out_file, format, args);
+    va_end(args);
 }

@@ -27,6 +27,10 @@ bool out_file_commit();
 // g_out_name as it was. Does nothing when no file is open.
 void out_file_discard();
 
+// Writes the line made from format to the console con, then the same to
+// g_out_file: the lines both of them show.
+void out_line(FILE* con, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
 // Makes SIGINT, SIGTERM and SIGHUP remove the temporary file, if there is one,
 // and then end the process as the signal would have without the handler. A
 // signal that the process was started with ignored stays ignored.

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "console/dialogue.h"
+#include "console/outfile.h"
 
 const char* const kDigitChars[63] = {
     "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "a", "b", "c", "d", "e", "f",
@@ -71,8 +71,7 @@ bool report_result(LongNum* pi, int ne, int d, int b, int offset, long t0, doubl
     ln_normalize(pi + 1, ne + 3);
 
     const double t = (clock_ms() - t0) / 1000.0;
-    fprintf(con, "  Total Time= %f (s)  Rounding Error= %e \n", t, err);
-    fprintf(g_out_file, "  Total Time= %f (s)  Rounding Error= %e \n", t, err);
+    out_line(con, "  Total Time= %f (s)  Rounding Error= %e \n", t, err);
 
     fputs("  Pi = ", g_out_file);
     print_integer_part(pi[1], b, offset);

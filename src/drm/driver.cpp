@@ -132,6 +132,19 @@ static int drm_stop_on_failed_check(FILE* con)
     return 1;
 }
 
+// Times the stages for the benchmark: each lap adds the time since the last
+// one to a stage of g_stage_times.
+struct Stopwatch {
+    double mark;
+};
+
+static void lap(Stopwatch* watch, double* stage)
+{
+    const double now = clock_seconds();
+    *stage += now - watch->mark;
+    watch->mark = now;
+}
+
 int drm_run(FILE* in, FILE* con)
 {
     RunParams rp;
@@ -139,42 +152,34 @@ int drm_run(FILE* in, FILE* con)
     if (status != 0) return status;
 
     const int n = rp.fmt_size;
+    const SeriesFormula& formula = kSeriesFormulas[rp.formula_index];
+    const int steps = drm_step_count(rp.element_count, rp.digits_per_element, rp.base, formula.convergence, n);
+    out_line(con, "  DRM Steps= %d,  FMT Size= %d \n", steps, n);
     drm_storage_prepare(n);
     fmt_prepare(2 * n);
-    const int steps = drm_step_count(rp.element_count, rp.digits_per_element, rp.base,
-                                     kSeriesFormulas[rp.formula_index].convergence, n);
-    fprintf(con, "  DRM Steps= %d,  FMT Size= %d \n", steps, n);
-    fprintf(g_out_file, "  DRM Steps= %d,  FMT Size= %d \n", steps, n);
 
+    // The blocks from the last to the first, each folded into the tail:
+    // N / D = (T D + P N) / (Q D). The series needs p words and this many
+    // terms, shared evenly by the steps.
+    const int p = drm_precision(rp.element_count, n);
+    const int block_terms = (drm_term_count(p, formula.convergence, steps, n / 8) + steps - 1) / steps;
     const long t0 = clock_ms();
     g_stage_times = DrmStageTimes{};
-    double mark = clock_seconds();
-    // Adds the time since the last mark to a stage.
-    auto lap = [&mark](double& stage) {
-        const double now = clock_seconds();
-        stage += now - mark;
-        mark = now;
-    };
+    Stopwatch watch{clock_seconds()};
     double err = 0;
-    const int p = drm_precision(rp.element_count, n);
-    const SeriesFormula& formula = kSeriesFormulas[rp.formula_index];
-    const int terms = drm_term_count(p, formula.convergence, steps, n / 8);
-    const int block_terms = (terms + steps - 1) / steps;
     for (int i = 1; i <= steps; ++i) {
+        const long step_start = clock_ms();
         drm_k = static_cast<double>(steps - i) * block_terms + 1;
-        const long ts = clock_ms();
         err = dmax2(err, drm_block(rp.formula_index, n, block_terms));
-        lap(g_stage_times.block_trees);
+        lap(&watch, &g_stage_times.block_trees);
+        if (err != kCheckFailed) err = dmax2(err, drm_fold(p, i == 1));
+        lap(&watch, &g_stage_times.folds);
         if (err == kCheckFailed) return drm_stop_on_failed_check(con);
-        err = dmax2(err, drm_fold(p, i == 1));
-        lap(g_stage_times.folds);
-        if (err == kCheckFailed) return drm_stop_on_failed_check(con);
-        fprintf(con, "  DRM Step=%3d,  Time=%8.2f (s)\n", i, (clock_ms() - ts) / 1000.0);
+        fprintf(con, "  DRM Step=%3d,  Time=%8.2f (s)\n", i, (clock_ms() - step_start) / 1000.0);
         fflush(con);
-        lap(g_stage_times.report);
     }
     err = dmax2(err, drm_closing_formula(kClosingConstants[rp.formula_index], p));
-    lap(g_stage_times.closing);
+    lap(&watch, &g_stage_times.closing);
     if (err == kCheckFailed) return drm_stop_on_failed_check(con);
 
     // The file takes the place of the earlier one only when all of it is written.
@@ -185,7 +190,7 @@ int drm_run(FILE* in, FILE* con)
     } else {
         out_file_discard();
     }
-    lap(g_stage_times.report);
+    lap(&watch, &g_stage_times.report);
     if (!written) {
         fprintf(con, " ** Error Stop ** Cannot write %s \n", g_out_name);
         return 1;
