@@ -6,27 +6,6 @@
 #include "longarith/check.h"
 #include "longarith/linear.h"
 
-const SeriesFormula kSeriesFormulas[kFormulaCount] = {
-    // Chudnovsky
-    {{{2, -1}, {6, -5}, {6, -1}},
-     {{3, 0}, {3, 0}, {1, 0}, {0, 106720}, {0, 106720}, {0, 106720}},
-     545140134.0, 13591409.0, true, 151931373056000.0},
-    // Fast-Ramanujan
-    {{{2, -1}, {4, -3}, {4, -1}},
-     {{2, 0}, {1, 0}, {1, 0}, {0, 39204}, {0, 198}, {0, 198}},
-     26390.0, 1103.0, false, 96059601.0},
-    // Free-Sqrt
-    {{{2, -1}, {4, -3}, {4, -1}},
-     {{2, 0}, {1, 0}, {1, 0}, {0, 3528}, {0, 3528}, {0, 1}},
-     21460.0, 1123.0, true, 777924.0},
-};
-
-const ClosingConstants kClosingConstants[kFormulaCount] = {
-    {128, 10005, 10005, 3, 13591409, 5},
-    {1, 9801, 2, 4, 1103, 3},
-    {1, 3528, 1, 1, 1123, 3},
-};
-
 double drm_k = 1;
 
 // (hi 2^64 + lo) / d, and the remainder, for hi < d: one hardware division
@@ -164,8 +143,8 @@ void drm_leaves(int formula_index, int terms)
     for (int j = 0, pos = 1; j < leaves; ++j, pos += kLeafWords) {
         const double k = drm_k;
         const int64_t ki = static_cast<int64_t>(k);
-        run_residue[0][j] = leaf_poly(blk_p + pos, k + 1, f.num_factors, kLeafWords, 3);
-        run_residue[1][j] = leaf_poly(blk_q + pos, k, f.den_factors, kLeafWords, 6);
+        run_residue[0][j] = leaf_poly(blk_p + pos, k + 1, f.num_factors, kLeafWords, kNumFactorCount);
+        run_residue[1][j] = leaf_poly(blk_q + pos, k, f.den_factors, kLeafWords, kDenFactorCount);
         const __int128 t = static_cast<__int128>(slope) * ki + intercept;
         run_residue[2][j] = leaf_from_integer(f.alternating && ki % 2 != 0 ? -t : t, blk_t + pos, kLeafWords);
         drm_k += 1;

@@ -49,8 +49,8 @@ void poly_value(mpz_t out, const LinearFactor* factors, int count, int64_t x)
 // The leaf values of term k: p(k+1), q(k) and s_k (B k + A).
 void leaf_values(mpz_t p, mpz_t q, mpz_t t, const SeriesFormula& f, int64_t k)
 {
-    poly_value(p, f.num_factors, 3, k + 1);
-    poly_value(q, f.den_factors, 6, k);
+    poly_value(p, f.num_factors, kNumFactorCount, k + 1);
+    poly_value(q, f.den_factors, kDenFactorCount, k);
     Mpz a;
     mpz_set_d(t, f.slope);
     mpz_mul_si(t, t, static_cast<long>(k));
@@ -134,8 +134,8 @@ TEST(SeriesTables, ConvergenceIsTheRatioOfTheLeadingCoefficientsOfQAndP)
         SCOPED_TRACE("formula ID " + std::to_string(fi + 1));
         const SeriesFormula& f = kSeriesFormulas[fi];
         Mpz lp, lq;
-        EXPECT_EQ(leading(lp.v, f.num_factors, 3), 3);
-        EXPECT_EQ(leading(lq.v, f.den_factors, 6), 3);
+        EXPECT_EQ(leading(lp.v, f.num_factors, kNumFactorCount), 3);
+        EXPECT_EQ(leading(lq.v, f.den_factors, kDenFactorCount), 3);
         Mpq ratio, conv;
         mpq_set_num(ratio.v, lq.v);
         mpq_set_den(ratio.v, lp.v);
@@ -154,7 +154,7 @@ TEST(SeriesTables, ClosingConstantsHoldTheFirstTermAndP1)
         const ClosingConstants& c = kClosingConstants[fi];
         EXPECT_EQ(static_cast<double>(c.const_term), f.intercept);
         Mpz p1;
-        poly_value(p1.v, f.num_factors, 3, 1);
+        poly_value(p1.v, f.num_factors, kNumFactorCount, 1);
         EXPECT_EQ(mpz_cmp_si(p1.v, c.tail_factor), 0) << "p(1) = " << p1.str();
     }
 }
@@ -180,8 +180,8 @@ TEST(SeriesTables, SevenTermsThroughTheClosingFormulaGivePi)
             Mpz pk, qk, tk;
             for (int k = 0; k < terms; ++k) {
                 if (k > 0) {
-                    poly_value(pk.v, f.num_factors, 3, k);
-                    poly_value(qk.v, f.den_factors, 6, k);
+                    poly_value(pk.v, f.num_factors, kNumFactorCount, k);
+                    poly_value(qk.v, f.den_factors, kDenFactorCount, k);
                     mpq_set_num(ratio.v, pk.v);
                     mpq_set_den(ratio.v, qk.v);
                     mpq_canonicalize(ratio.v);
