@@ -13,6 +13,7 @@ struct MethodRow {
 };
 
 extern const MethodRow kMethodTable[4];
+constexpr int kRamanujanRow = 3;   // the row of kMethodTable this program runs (DRM with Ramanujan)
 
 struct RunParams {
     int formula_index;        // formula ID - 1

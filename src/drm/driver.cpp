@@ -148,7 +148,7 @@ static void lap(Stopwatch* watch, double* stage)
 int drm_run(FILE* in, FILE* con)
 {
     RunParams rp;
-    const int status = run_dialogue(3, ND, in, con, &rp);
+    const int status = run_dialogue(kRamanujanRow, ND, in, con, &rp);
     if (status != 0) return status;
 
     const int n = rp.fmt_size;

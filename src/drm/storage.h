@@ -3,7 +3,17 @@
 // products keep their spectra in storage of their own, see fmt.h.)
 #pragma once
 
-constexpr int ND = 270001;   // capacity in words; the largest FMT size is 2^18
+#include <bit>
+
+#include "longarith/fft.h"
+
+constexpr int ND = 270001;   // capacity in words
+
+// The largest FMT size: the dialogue takes powers of two up to ND. A product
+// of two numbers of that size is the longest transform, and the transform
+// tables are sized by it.
+constexpr int kMaxFmtSize = static_cast<int>(std::bit_floor(static_cast<unsigned>(ND)));
+static_assert(kMaxFmtSize == kFftMaxLength, "the longest transform is the one a product of the largest FMT size needs");
 
 extern double blk_p[ND];          // leaves, then P of a block; the closing formula's work
 extern double blk_q[ND];          // leaves, then Q; the closing formula's numerator

@@ -1,7 +1,9 @@
 #include "longarith/fft.h"
 
+#include <cassert>
 #include <cmath>
 
+#include "longarith/longnum.h"
 #include "longarith/pages.h"
 #include "longarith/simd.h"
 
@@ -588,10 +590,18 @@ void dif3_first(const double* a, int len, double* re, double* im, int q)
 
 // The power-of-two length m or the third q of m = 3q.
 inline bool is_power_of_two(int m) { return (m & (m - 1)) == 0; }
+
+// Whether m is one of the transform lengths.
+[[maybe_unused]] bool is_length(int m)
+{
+    if (m >= kFftMinLength && m <= kFftMaxLength && is_power_of_two(m)) return true;
+    return m % 3 == 0 && m / 3 >= kMinThird && m / 3 <= kMaxThird && is_power_of_two(m / 3);
+}
 }  // namespace
 
 int fft_length(int count)
 {
+    assert(count >= 1 && count <= 2 * kFftMaxLength);
     int m = kFftMinLength;
     while (2 * m < count) m *= 2;
     // Three quarters of it, where that is a length and holds the product.
@@ -602,6 +612,7 @@ int fft_length(int count)
 
 void fft_prepare(int m)
 {
+    assert(m >= 1 && m <= kFftMaxLength);
     int n = kFftMinLength;   // the longest power of two and third up to m
     while (2 * n <= m) n *= 2;
     const int q = m >= 3 * n / 2 && n / 2 >= kMinThird ? n / 2 : n / 4;
@@ -623,6 +634,8 @@ void fft_prepare(int m)
 
 void fft_forward(const double* a, int len, double* spectrum, int m)
 {
+    assert(is_length(m) && len >= 1 && len <= 2 * m);
+    assert(words_apart(a, len, spectrum, 2L * m));
     double* re = spectrum;
     double* im = spectrum + m;
     if (!is_power_of_two(m)) {
@@ -651,6 +664,7 @@ void fft_forward(const double* a, int len, double* spectrum, int m)
 
 void fft_pointwise(const double* x, const double* y, double* z, int m)
 {
+    assert(is_length(m));
     for (int k = 0; k < m; k += kLanes) {
         const vd xr = load(x + k), xi = load(x + m + k), yr = load(y + k), yi = load(y + m + k);
         store(z + k, xr * yr - xi * yi);
@@ -660,6 +674,7 @@ void fft_pointwise(const double* x, const double* y, double* z, int m)
 
 void fft_pointwise_add(const double* x, const double* y, double* z, int m)
 {
+    assert(is_length(m));
     for (int k = 0; k < m; k += kLanes) {
         const vd xr = load(x + k), xi = load(x + m + k), yr = load(y + k), yi = load(y + m + k);
         store(z + k, load(z + k) + (xr * yr - xi * yi));
@@ -709,6 +724,8 @@ static double inverse3(double* re, double* im, double* out, int count, int q)
 
 double fft_inverse(double* spectrum, double* out, int count, int m)
 {
+    assert(is_length(m) && count >= 1 && count <= 2 * m);
+    assert(words_apart(spectrum, 2L * m, out, count));
     double* re = spectrum;
     double* im = spectrum + m;
     if (!is_power_of_two(m)) return inverse3(re, im, out, count, m / 3);

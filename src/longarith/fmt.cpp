@@ -188,6 +188,7 @@ void fmt_prepare(int count)
 
 void fmt_operand_known(FmtOperand* op, const double* words, int len, double residue)
 {
+    assert(words != nullptr && len >= 1);
     op->words = words;
     op->len = len;
     op->residue = residue;
@@ -221,6 +222,9 @@ static double product(FmtOperand* a, FmtOperand* b, FmtOperand* c, FmtOperand* d
         if (c->len > longest) longest = c->len;
         if (d->len > longest) longest = d->len;
     }
+    assert(count <= 2 * kFftMaxLength);
+    assert(words_apart(out, count, a->words, a->len) && words_apart(out, count, b->words, b->len));
+    assert(c == nullptr || (words_apart(out, count, c->words, c->len) && words_apart(out, count, d->words, d->len)));
     if (longest <= kFmtSchoolbookMax) {
         const double err = small_product(a, b, c, d, out, count);
         if (exact_later) {
@@ -262,6 +266,7 @@ double fmt_convolve(const double* a, const double* b, double* out, int n)
 
 double ln_mul_cut(const LongNum* x, int nx, const LongNum* y, int ny, LongNum* out, int n)
 {
+    assert(nx >= 1 && ny >= 1 && n >= 1);
     // The whole product goes to a spectrum slot, and is cut from there.
     const int buffer = take_slot();
     double* whole = spectra[buffer];

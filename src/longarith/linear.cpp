@@ -1,9 +1,11 @@
 #include "longarith/linear.h"
 
+#include <cassert>
 #include <cmath>
 
 void words_addsub(const double* x, const double* y, double* z, int n, int sign)
 {
+    assert((z == x || words_apart(z, n, x, n)) && (z == y || words_apart(z, n, y, n)));
     if (sign < 0) {
         for (int i = 0; i < n; ++i) z[i] = x[i] - y[i];
     } else {
@@ -14,6 +16,8 @@ void words_addsub(const double* x, const double* y, double* z, int n, int sign)
 
 void ln_addsub(const LongNum* x, const LongNum* y, LongNum* z, int n, int sign)
 {
+    assert(n >= 1 && words_apart(z, n + 1L, y, n + 1L));
+    assert(z == x ? y[0] <= x[0] : words_apart(z, n + 1L, x, n + 1L));
     if (y[0] <= x[0]) {
         const int d = static_cast<int>(x[0] - y[0]);
         const int lead = imin2(d, n);
@@ -38,6 +42,7 @@ void ln_addsub(const LongNum* x, const LongNum* y, LongNum* z, int n, int sign)
 
 void ln_int_addsub(int a, const LongNum* y, LongNum* z, int n, int sign)
 {
+    assert(n >= 1 && words_apart(z, n + 1L, y, n + 1L));
     const double s = sign < 0 ? -1.0 : 1.0;
     if (y[0] >= 1) {
         z[0] = y[0];
@@ -57,6 +62,7 @@ void ln_int_addsub(int a, const LongNum* y, LongNum* z, int n, int sign)
 
 void ln_mul_int(const LongNum* x, int m, LongNum* z, int n)
 {
+    assert(n >= 1 && words_apart(z, n + 1L, x, n + 1L));
     const double f = m;
     const double R = g_radix;
     if (std::fabs(x[1] * f) >= R) {
@@ -74,6 +80,7 @@ void ln_mul_int(const LongNum* x, int m, LongNum* z, int n)
 
 void ln_div_int(const LongNum* x, int m, LongNum* z, int n)
 {
+    assert(n >= 1 && m != 0 && (z == x || words_apart(z, n + 1L, x, n + 1L)));
     const double f = m;
     const double R = g_radix;
     if (std::fabs(f) <= std::fabs(x[1])) {

@@ -8,6 +8,8 @@
 // The word count is never stored: every routine takes it beside the array.
 #pragma once
 
+#include <cstdint>
+
 using LongNum = double;
 
 extern double g_radix;     // R; 100000 until the dialogue sets base^d
@@ -38,6 +40,14 @@ inline void words_fill(int value, double* dst, int n)
 {
     const double v = value;
     for (int i = 0; i < n; ++i) dst[i] = v;
+}
+
+// Whether a[0..na-1] and b[0..nb-1] share no word: for the contract
+// assertions (assert: on in the debug and sanitized builds).
+inline bool words_apart(const double* a, long na, const double* b, long nb)
+{
+    const auto x = reinterpret_cast<std::uintptr_t>(a), y = reinterpret_cast<std::uintptr_t>(b);
+    return x + na * sizeof(double) <= y || y + nb * sizeof(double) <= x;
 }
 
 int ipow(int a, int n);                        // a^n by repeated products; 1 for n <= 0

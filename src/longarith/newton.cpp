@@ -1,5 +1,6 @@
 #include "longarith/newton.h"
 
+#include <cassert>
 #include <cmath>
 
 #include "longarith/fmt.h"
@@ -63,6 +64,9 @@ static double reciprocal(const LongNum* x, int nx, LongNum* y, int n, double* t)
 
 double ln_divide(const LongNum* a, const LongNum* b, LongNum* out, int n, double* t)
 {
+    assert(n >= 2 && words_apart(out, n + 1L, a, n + 1L) && words_apart(out, n + 1L, b, n + 1L));
+    assert(words_apart(t, 4L * n + 8, a, n + 1L) && words_apart(t, 4L * n + 8, b, n + 1L) &&
+           words_apart(t, 4L * n + 8, out, n + 1L));
     const int h = n <= 3 ? n : half_words(n);
     LongNum* y = t;                  // 1/b with h words
     double* rest = t + h + 3;
@@ -114,10 +118,16 @@ static double inv_sqrt(int m, LongNum* y, int n, double* t)
     return err;
 }
 
-double ln_reciprocal(const LongNum* x, LongNum* y, int n, double* t) { return reciprocal(x, n, y, n, t); }
+double ln_reciprocal(const LongNum* x, LongNum* y, int n, double* t)
+{
+    assert(n >= 2 && words_apart(y, n + 1L, x, n + 1L));
+    assert(words_apart(t, 2L * n + 4, x, n + 1L) && words_apart(t, 2L * n + 4, y, n + 1L));
+    return reciprocal(x, n, y, n, t);
+}
 
 double ln_sqrt_int(int m, LongNum* y, int n, int flag, double* t)
 {
+    assert(n >= 2 && m >= 2 && words_apart(t, 2L * n + 4, y, n + 1L));
     const double err = inv_sqrt(m, y, n, t);
     if (flag >= 0) {
         // sqrt(m) = m / sqrt(m): the multiple moves a word down.

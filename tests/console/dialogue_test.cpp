@@ -15,13 +15,14 @@
 #include <vector>
 
 #include "console/dialogue.h"
+#include "drm/storage.h"
 #include "longarith/longnum.h"
 #include "support/run_drmpi.h"
 
 namespace {
 
-constexpr int kCapacity = 270001;   // the capacity the program runs with
-constexpr int kRamanujan = 3;       // the method row the program runs with
+constexpr int kCapacity = ND;   // the capacity the program runs with
+constexpr int kRamanujan = kRamanujanRow;
 
 const std::string kBasePrompt = " Type In Base Value ( from 3 to 62 ) \n";
 const std::string kAlphabetPrompt = " Type In 0 or 1 (0; 0 start, 1; a start) \n";

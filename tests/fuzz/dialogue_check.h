@@ -21,12 +21,13 @@
 #include <vector>
 
 #include "console/dialogue.h"
+#include "drm/storage.h"
 #include "longarith/longnum.h"
 
 namespace dialogue_check {
 
-constexpr int kMethodRow = 3;         // the Ramanujan row the program runs with
-constexpr int kCapacity = 270001;     // the program's capacity (largest FMT size)
+constexpr int kMethodRow = kRamanujanRow;
+constexpr int kCapacity = ND;         // the program's capacity
 constexpr int64_t kRadixLimit = 501187;   // floor(10^5.7): the radix b^d stays at or below it
 
 struct Answer {
