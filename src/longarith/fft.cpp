@@ -331,6 +331,35 @@ void transpose8(vd* r)
     }
 }
 
+// A tile: eight vectors of eight, re and im.
+inline void load_tile(const double* re, const double* im, vd* r, vd* i)
+{
+    for (int c = 0; c < 8; ++c) {
+        r[c] = load(re + 8 * c);
+        i[c] = load(im + 8 * c);
+    }
+}
+
+inline void store_tile(const vd* r, const vd* i, double* re, double* im)
+{
+    for (int c = 0; c < 8; ++c) {
+        store(re + 8 * c, r[c]);
+        store(im + 8 * c, i[c]);
+    }
+}
+
+// The radix-2 stage of neighbours (no twiddles: the same both ways).
+inline void stage_of_pairs(vd* r, vd* i)
+{
+    for (int c = 0; c < 8; c += 2) {
+        const vd dr = r[c] - r[c + 1], di = i[c] - i[c + 1];
+        r[c] += r[c + 1];
+        i[c] += i[c + 1];
+        r[c + 1] = dr;
+        i[c + 1] = di;
+    }
+}
+
 // The last three radix-2 stages of every block of 8, eight blocks at a time:
 // after the transpose, vector c holds element c of eight blocks.
 void dif8_tiles(double* re, double* im, int len)
@@ -338,10 +367,7 @@ void dif8_tiles(double* re, double* im, int len)
     const vd h = broadcast(kHalfSqrt2);
     for (int g = 0; g < len; g += 64) {
         vd r[8], i[8];
-        for (int c = 0; c < 8; ++c) {
-            r[c] = load(re + g + 8 * c);
-            i[c] = load(im + g + 8 * c);
-        }
+        load_tile(re + g, im + g, r, i);
         transpose8(r);
         transpose8(i);
         for (int c = 0; c < 4; ++c) {
@@ -368,17 +394,8 @@ void dif8_tiles(double* re, double* im, int len)
             r[base + 3] = di;
             i[base + 3] = -dr;
         }
-        for (int c = 0; c < 8; c += 2) {
-            const vd dr = r[c] - r[c + 1], di = i[c] - i[c + 1];
-            r[c] += r[c + 1];
-            i[c] += i[c + 1];
-            r[c + 1] = dr;
-            i[c + 1] = di;
-        }
-        for (int c = 0; c < 8; ++c) {
-            store(re + g + 8 * c, r[c]);
-            store(im + g + 8 * c, i[c]);
-        }
+        stage_of_pairs(r, i);
+        store_tile(r, i, re + g, im + g);
     }
 }
 
@@ -387,17 +404,8 @@ void dit8_tiles(double* re, double* im, int len)
     const vd h = broadcast(kHalfSqrt2);
     for (int g = 0; g < len; g += 64) {
         vd r[8], i[8];
-        for (int c = 0; c < 8; ++c) {
-            r[c] = load(re + g + 8 * c);
-            i[c] = load(im + g + 8 * c);
-        }
-        for (int c = 0; c < 8; c += 2) {
-            const vd dr = r[c] - r[c + 1], di = i[c] - i[c + 1];
-            r[c] += r[c + 1];
-            i[c] += i[c + 1];
-            r[c + 1] = dr;
-            i[c + 1] = di;
-        }
+        load_tile(re + g, im + g, r, i);
+        stage_of_pairs(r, i);
         for (int base = 0; base < 8; base += 4) {
             vd vr = r[base + 2], vi = i[base + 2];
             r[base + 2] = r[base] - vr;
@@ -427,10 +435,7 @@ void dit8_tiles(double* re, double* im, int len)
         }
         transpose8(r);
         transpose8(i);
-        for (int c = 0; c < 8; ++c) {
-            store(re + g + 8 * c, r[c]);
-            store(im + g + 8 * c, i[c]);
-        }
+        store_tile(r, i, re + g, im + g);
     }
 }
 
@@ -488,6 +493,22 @@ inline vd load_words(const double* a, int len, int j)
     return v;
 }
 
+// The words of weight R^k .. R^(k+7) times their weights wr + i wi; when the
+// operand wraps, those of weight R^(k+m) join them as imaginary parts.
+template <bool kWrapped>
+inline void weighted_words(const double* a, int len, int k, int m, vd wr, vd wi, vd* xr, vd* xi)
+{
+    const vd x = load_words(a, len, k);
+    if (kWrapped) {
+        const vd y = load_words(a, len, k + m);
+        *xr = x * wr - y * wi;
+        *xi = x * wi + y * wr;
+    } else {
+        *xr = x * wr;
+        *xi = x * wi;
+    }
+}
+
 // The first pass reads the words and applies the weights on the way: the
 // word of weight R^k goes in at index k (k < m) with the weight z^k, z^m = i;
 // the word of weight R^(k+m) joins it as the imaginary part.
@@ -503,15 +524,7 @@ void dif4_first(const double* a, int len, double* re, double* im, int m)
         for (int t = 0; t < 4; ++t) {
             const double tr = quarter_turn[0][t], ti = quarter_turn[1][t];
             const vd wr = c * tr - s * ti, wi = c * ti + s * tr;
-            const vd x = load_words(a, len, j + t * q);
-            if (kWrapped) {
-                const vd y = load_words(a, len, j + t * q + m);
-                xr[t] = x * wr - y * wi;
-                xi[t] = x * wi + y * wr;
-            } else {
-                xr[t] = x * wr;
-                xi[t] = x * wi;
-            }
+            weighted_words<kWrapped>(a, len, j + t * q, m, wr, wi, &xr[t], &xi[t]);
         }
         butterfly4(xr[0], xi[0], xr[1], xi[1], xr[2], xi[2], xr[3], xi[3], tw, re, im, j, q);
     }
@@ -544,6 +557,14 @@ inline vd store_coefficients(double* out, int count, int k, vd x, vd err)
 }
 
 
+// Position k of the last inverse pass, a + i b, times the conjugate weight
+// c - i s: its real part is c_k, its imaginary part c_(k+m).
+inline vd store_position(double* out, int count, int k, int m, vd a, vd b, vd c, vd s, vd err)
+{
+    err = store_coefficients(out, count, k, a * c + b * s, err);
+    return store_coefficients(out, count, k + m, b * c - a * s, err);
+}
+
 const double kSqrt3Half = 0.86602540378443864676;
 
 // The first pass of a length m = 3q: the weights, as in dif4_first (a
@@ -563,15 +584,7 @@ void dif3_first(const double* a, int len, double* re, double* im, int q)
         for (int t = 0; t < 3; ++t) {
             const double tr = sixth_turn[0][t], ti = sixth_turn[1][t];
             const vd wr = c * tr - s * ti, wi = c * ti + s * tr;
-            const vd x = load_words(a, len, j + t * q);
-            if (kWrapped) {
-                const vd y = load_words(a, len, j + t * q + m);
-                xr[t] = x * wr - y * wi;
-                xi[t] = x * wi + y * wr;
-            } else {
-                xr[t] = x * wr;
-                xi[t] = x * wi;
-            }
+            weighted_words<kWrapped>(a, len, j + t * q, m, wr, wi, &xr[t], &xi[t]);
         }
         const vd sr = xr[1] + xr[2], si = xi[1] + xi[2];
         const vd dr = xr[1] - xr[2], di = xi[1] - xi[2];
@@ -714,9 +727,7 @@ static double inverse3(double* re, double* im, double* out, int count, int q)
         for (int t = 0; t < 3; ++t) {
             const int k = j + t * q;
             const double tr = sixth_turn[0][t], ti = sixth_turn[1][t];
-            const vd c = cj * tr - sj * ti, s = cj * ti + sj * tr;
-            err = store_coefficients(out, count, k, ar[t] * c + ai[t] * s, err);
-            err = store_coefficients(out, count, k + m, ai[t] * c - ar[t] * s, err);
+            err = store_position(out, count, k, m, ar[t], ai[t], cj * tr - sj * ti, cj * ti + sj * tr, err);
         }
     }
     return simd::hmax(err);
@@ -750,9 +761,7 @@ double fft_inverse(double* spectrum, double* out, int count, int m)
         for (int t = 0; t < 4; ++t) {
             const int k = j + t * q;
             const double tr = quarter_turn[0][t], ti = quarter_turn[1][t];
-            const vd c = cj * tr - sj * ti, s = cj * ti + sj * tr;
-            err = store_coefficients(out, count, k, ar[t] * c + ai[t] * s, err);
-            err = store_coefficients(out, count, k + m, ai[t] * c - ar[t] * s, err);
+            err = store_position(out, count, k, m, ar[t], ai[t], cj * tr - sj * ti, cj * ti + sj * tr, err);
         }
     }
     return simd::hmax(err);
