@@ -1,5 +1,5 @@
 // The transform engine of the long products: a weighted complex FFT of
-// power-of-two length m on split arrays.
+// length m (a power of two or three times one) on split arrays.
 //
 // An operand of len words (most significant first, units last) is read as the
 // polynomial A(x) = sum a_j x^j, a_j the word of weight R^j. The forward
