@@ -3,7 +3,6 @@
 // target enforces (tests/fuzz/dialogue_check.h), and the checks themselves
 // must reject what they are there to reject.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "fuzz/dialogue_check.h"
+#include "support/fixtures.h"
 #include "support/run_drmpi.h"
 
 #ifndef DRMPI_FUZZ_CORPUS
@@ -31,33 +31,13 @@ std::vector<std::filesystem::path> corpus_files()
 }
 
 // Runs in a fresh current directory, where the dialogue creates its file.
-class DialogueCorpus : public testing::Test {
+class DialogueCorpus : public InFreshDirTest {
 protected:
-    void SetUp() override
-    {
-        saved_radix_ = g_radix;
-        saved_mode_ = g_carry_mode;
-        old_cwd_ = std::filesystem::current_path();
-        dir_ = make_temp_dir();
-        ASSERT_FALSE(dir_.empty());
-        ASSERT_EQ(chdir(dir_.c_str()), 0);
-    }
     void TearDown() override
     {
         out_file_discard();
-        std::filesystem::current_path(old_cwd_);
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-        g_radix = saved_radix_;
-        g_carry_mode = saved_mode_;
+        InFreshDirTest::TearDown();
     }
-
-    std::string dir_;
-
-private:
-    std::filesystem::path old_cwd_;
-    double saved_radix_ = 0;
-    int saved_mode_ = 0;
 };
 
 TEST_F(DialogueCorpus, EverySavedInputKeepsTheChecks)

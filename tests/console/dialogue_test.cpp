@@ -17,6 +17,7 @@
 #include "console/dialogue.h"
 #include "drm/storage.h"
 #include "longarith/longnum.h"
+#include "support/fixtures.h"
 #include "support/run_drmpi.h"
 
 namespace {
@@ -93,20 +94,9 @@ long long power(long long b, int d)
     return r;
 }
 
-std::string read_stream(FILE* f)
-{
-    fflush(f);
-    rewind(f);
-    std::string s;
-    char buf[4096];
-    size_t got;
-    while ((got = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, got);
-    return s;
-}
-
 // Runs run_dialogue in a fresh current directory, with the answers on a
 // temporary input file and the console captured in another.
-class Dialogue : public testing::Test {
+class Dialogue : public InFreshDirTest {
 protected:
     struct Result {
         int status = -99;
@@ -115,31 +105,17 @@ protected:
         bool file_open = false;   // g_out_file was open when the dialogue returned
     };
 
-    void SetUp() override
-    {
-        saved_radix_ = g_radix;
-        saved_mode_ = g_carry_mode;
-        old_cwd_ = std::filesystem::current_path();
-        dir_ = make_temp_dir();
-        ASSERT_FALSE(dir_.empty());
-        ASSERT_EQ(chdir(dir_.c_str()), 0);
-    }
     void TearDown() override
     {
         close_out_file();
-        std::filesystem::current_path(old_cwd_);
-        chmod(dir_.c_str(), 0755);
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-        g_radix = saved_radix_;
-        g_carry_mode = saved_mode_;
+        InFreshDirTest::TearDown();
     }
     static void close_out_file() { out_file_discard(); }
 
     Result run(const std::string& answers, int method = kRamanujan, int capacity = kCapacity)
     {
         close_out_file();
-        for (const auto& e : std::filesystem::directory_iterator(dir_))
+        for (const auto& e : std::filesystem::directory_iterator(dir()))
             if (e.is_regular_file()) std::filesystem::remove(e.path());
         FILE* in = tmpfile();
         FILE* con = tmpfile();
@@ -157,22 +133,15 @@ protected:
         return r;
     }
 
-    std::string file(const std::string& name) const { return read_file(dir_ + "/" + name); }
-    bool exists(const std::string& name) const { return std::filesystem::exists(dir_ + "/" + name); }
+    std::string file(const std::string& name) const { return read_file(dir() + "/" + name); }
+    bool exists(const std::string& name) const { return std::filesystem::exists(dir() + "/" + name); }
     std::vector<std::string> files() const
     {
         std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(dir_)) names.push_back(e.path().filename());
+        for (const auto& e : std::filesystem::directory_iterator(dir())) names.push_back(e.path().filename());
         std::sort(names.begin(), names.end());
         return names;
     }
-
-    std::string dir_;
-
-private:
-    std::filesystem::path old_cwd_;
-    double saved_radix_ = 0;
-    int saved_mode_ = 0;
 };
 
 TEST_F(Dialogue, TranscriptHeaderAndParametersOfATypicalRun)
@@ -653,14 +622,14 @@ TEST_F(Dialogue, AnswersMayShareLinesOrBeSpreadOut)
 // The output file cannot be created: a directory already has its name.
 TEST_F(Dialogue, OutputFileThatCannotBeCreatedStopsTheRun)
 {
-    ASSERT_EQ(mkdir((dir_ + "/RamnDRM1.txt").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((dir() + "/RamnDRM1.txt").c_str(), 0755), 0);
     const Result r = run("10 0 1 100");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.console, kBasePrompt + kAlphabetPrompt + kIdPrompt + kFormulaList +
                              " ** Error Stop ** Cannot create RamnDRM1.txt \n");
     EXPECT_EQ(g_out_file, nullptr);
     EXPECT_EQ(files(), std::vector<std::string>{"RamnDRM1.txt"});
-    EXPECT_TRUE(std::filesystem::is_empty(dir_ + "/RamnDRM1.txt"));
+    EXPECT_TRUE(std::filesystem::is_empty(dir() + "/RamnDRM1.txt"));
 
     // Another ID writes another file, which works.
     const Result other = run("10 0 2 100");
@@ -671,7 +640,7 @@ TEST_F(Dialogue, OutputFileThatCannotBeCreatedStopsTheRun)
 TEST_F(Dialogue, ReadOnlyDirectoryStopsTheRun)
 {
     if (geteuid() == 0) GTEST_SKIP() << "root may create files in a read-only directory, so nothing to observe";
-    ASSERT_EQ(chmod(dir_.c_str(), 0555), 0);
+    ASSERT_EQ(chmod(dir().c_str(), 0555), 0);
     const Result r = run("10 0 3 100");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.console, kBasePrompt + kAlphabetPrompt + kIdPrompt + kFormulaList +

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "console/outfile.h"
+#include "support/fixtures.h"
 #include "support/run_drmpi.h"
 
 namespace {
@@ -31,34 +32,26 @@ void write_text(const std::string& path, const std::string& text)
 
 // Runs in a fresh current directory; a second one, outside it, holds what
 // links point to.
-class OutFile : public testing::Test {
+class OutFile : public InFreshDirTest {
 protected:
     void SetUp() override
     {
-        old_cwd_ = std::filesystem::current_path();
-        dir_ = make_temp_dir();
-        elsewhere_ = make_temp_dir();
-        ASSERT_FALSE(dir_.empty());
-        ASSERT_FALSE(elsewhere_.empty());
-        ASSERT_EQ(chdir(dir_.c_str()), 0);
+        InFreshDirTest::SetUp();
+        if (HasFatalFailure()) return;
+        ASSERT_FALSE(elsewhere().empty());
         out_file_discard();
     }
     void TearDown() override
     {
         out_file_discard();
-        std::filesystem::current_path(old_cwd_);
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-        std::filesystem::remove_all(elsewhere_, ec);
+        InFreshDirTest::TearDown();
     }
 
-    std::vector<std::string> files() const { return names_in(dir_); }
-
-    std::string dir_;
-    std::string elsewhere_;
+    std::vector<std::string> files() const { return names_in(dir()); }
+    const std::string& elsewhere() const { return elsewhere_.path(); }
 
 private:
-    std::filesystem::path old_cwd_;
+    TempDir elsewhere_;
 };
 
 TEST_F(OutFile, WritesUnderATemporaryNameAndRenamesWhenDone)
@@ -80,7 +73,7 @@ TEST_F(OutFile, WritesUnderATemporaryNameAndRenamesWhenDone)
     ASSERT_TRUE(out_file_commit());
     EXPECT_EQ(g_out_file, nullptr);
     EXPECT_EQ(files(), std::vector<std::string>{kName});
-    EXPECT_EQ(read_file(dir_ + "/" + kName), kContent);
+    EXPECT_EQ(read_file(dir() + "/" + kName), kContent);
 }
 
 TEST_F(OutFile, DiscardLeavesNothing)
@@ -111,7 +104,7 @@ class OutFileEarlier : public OutFile, public testing::WithParamInterface<Earlie
 protected:
     void make_earlier()
     {
-        const std::string target = elsewhere_ + "/target";
+        const std::string target = elsewhere() + "/target";
         switch (GetParam().kind) {
         case Earlier::regular_file: write_text(kName, "an earlier result\n"); break;
         case Earlier::hard_link:
@@ -134,7 +127,7 @@ protected:
     // link points to, untouched.
     void expect_earlier_unchanged()
     {
-        const std::string target = elsewhere_ + "/target";
+        const std::string target = elsewhere() + "/target";
         struct stat st;
         ASSERT_EQ(lstat(kName, &st), 0);
         switch (GetParam().kind) {
@@ -155,7 +148,7 @@ protected:
     }
     void expect_target_unchanged()
     {
-        const std::string target = elsewhere_ + "/target";
+        const std::string target = elsewhere() + "/target";
         switch (GetParam().kind) {
         case Earlier::hard_link: EXPECT_EQ(read_file(target), "an earlier result\n"); break;
         case Earlier::link_to_a_file: EXPECT_EQ(read_file(target), "someone else's file\n"); break;

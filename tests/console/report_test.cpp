@@ -13,20 +13,10 @@
 #include "console/dialogue.h"
 #include "console/report.h"
 #include "longarith/longnum.h"
+#include "support/fixtures.h"
 #include "support/oracle.h"
 
 namespace {
-
-std::string read_stream(FILE* f)
-{
-    fflush(f);
-    rewind(f);
-    std::string s;
-    char buf[4096];
-    size_t got;
-    while ((got = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, got);
-    return s;
-}
 
 int digits_per_word(int b)
 {
@@ -48,12 +38,10 @@ long power(long b, int d)
 
 // The output file and the console are temporary files; the globals that the
 // report reads and writes are put back afterwards.
-class Report : public testing::Test {
+class Report : public RadixTest {
 protected:
     void SetUp() override
     {
-        saved_radix_ = g_radix;
-        saved_mode_ = g_carry_mode;
         saved_file_ = g_out_file;
         g_out_file = tmpfile();
         con_ = tmpfile();
@@ -65,16 +53,13 @@ protected:
         if (g_out_file != nullptr) fclose(g_out_file);
         if (con_ != nullptr) fclose(con_);
         g_out_file = saved_file_;
-        g_radix = saved_radix_;
-        g_carry_mode = saved_mode_;
     }
 
     // Runs the report over pi (words 1..ne+3 used) in base b and returns the file text.
     std::string report(std::vector<double>& pi, int ne, int b, int offset, double err = 0.0)
     {
         const int d = digits_per_word(b);
-        g_radix = static_cast<double>(power(b, d));
-        g_carry_mode = -1;
+        use_radix(static_cast<double>(power(b, d)));
         ok_ = report_result(pi.data(), ne, d, b, offset, clock_ms(), err, con_);
         return read_stream(g_out_file);
     }
@@ -94,13 +79,8 @@ protected:
             for (int k = 0; k < d; ++k) w = w * b + digits[j * d + k];
             pi[j + 2] = static_cast<double>(w);
         }
-        const double saved = g_radix;
-        const int saved_mode = g_carry_mode;
-        g_radix = static_cast<double>(power(b, d));
-        g_carry_mode = -1;
+        const RadixScope radix(static_cast<double>(power(b, d)));
         ln_normalize(pi.data() + 1, ne + 3);
-        g_radix = saved;
-        g_carry_mode = saved_mode;
         return pi;
     }
 
@@ -108,8 +88,6 @@ protected:
     bool ok_ = false;
 
 private:
-    double saved_radix_ = 0;
-    int saved_mode_ = 0;
     FILE* saved_file_ = nullptr;
 };
 

@@ -3,10 +3,8 @@
 // the capacity the program runs with) and refuses one digit more, and the real
 // executable stops on that one digit more after its header.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -16,6 +14,7 @@
 #include "drm/storage.h"
 #include "longarith/longnum.h"
 #include "support/docs.h"
+#include "support/fixtures.h"
 #include "support/run_drmpi.h"
 
 namespace {
@@ -120,25 +119,12 @@ TEST(CapacityTable, RowsCoverEveryBaseOnceInOrder)
 }
 
 // Runs the dialogue in-process, in a fresh current directory, as main does.
-class CapacityDialogue : public testing::Test {
+class CapacityDialogue : public InFreshDirTest {
 protected:
-    void SetUp() override
-    {
-        saved_radix_ = g_radix;
-        saved_mode_ = g_carry_mode;
-        old_cwd_ = std::filesystem::current_path();
-        dir_ = make_temp_dir();
-        ASSERT_FALSE(dir_.empty());
-        ASSERT_EQ(chdir(dir_.c_str()), 0);
-    }
     void TearDown() override
     {
         close_out_file();
-        std::filesystem::current_path(old_cwd_);
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-        g_radix = saved_radix_;
-        g_carry_mode = saved_mode_;
+        InFreshDirTest::TearDown();
     }
     static void close_out_file()
     {
@@ -157,12 +143,6 @@ protected:
         fclose(con);
         return status;
     }
-
-private:
-    double saved_radix_ = 0;
-    int saved_mode_ = 0;
-    std::filesystem::path old_cwd_;
-    std::string dir_;
 };
 
 TEST_F(CapacityDialogue, EveryBaseTakesItsLargestNAndNotOneMore)
@@ -198,8 +178,9 @@ TEST(CapacityE2e, OneDigitMoreThanTheTableStopsTheProgram)
     for (const Row& row : rows) {
         for (int b = row.first_base; b <= row.last_base; ++b) {
             SCOPED_TRACE("base " + std::to_string(b));
+            const TempDir dir;
             const DrmpiRun r = run_drmpi(std::to_string(b) + " 0 1 " + std::to_string(row.largest_n + 1) + "\n",
-                                         "RamnDRM1.txt", "", "timeout 60");
+                                         "RamnDRM1.txt", dir.path(), "timeout 60");
             EXPECT_EQ(r.status, 1);
             EXPECT_TRUE(ends_with(r.console, " ** Error Stop ** N > ND \n")) << r.console;
             EXPECT_NE(r.console.find("  ID=1,  Pi Decimal=" + std::to_string(row.largest_n + row.d) + ",  FMT Size="),
@@ -209,8 +190,6 @@ TEST(CapacityE2e, OneDigitMoreThanTheTableStopsTheProgram)
                                      std::to_string(row.d) + " \n"),
                       std::string::npos)
                 << r.console;
-            std::error_code ec;
-            std::filesystem::remove_all(r.dir, ec);
         }
     }
 }

@@ -11,13 +11,13 @@
 // rest.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/docs.h"
+#include "support/fixtures.h"
 #include "support/run_drmpi.h"
 
 namespace {
@@ -78,22 +78,12 @@ std::vector<std::string> first_lines(const std::string& text, size_t count)
     return lines;
 }
 
-class DocsSample : public testing::Test {
+class DocsSample : public TempDirsTest {
 protected:
-    void TearDown() override
-    {
-        std::error_code ec;
-        for (const std::string& d : dirs_) std::filesystem::remove_all(d, ec);
-    }
     DrmpiRun drmpi(const std::string& answers, const std::string& file_name)
     {
-        DrmpiRun r = run_drmpi(answers, file_name, "", "timeout 60");
-        dirs_.push_back(r.dir);
-        return r;
+        return run_drmpi(answers, file_name, new_dir(), "timeout 60");
     }
-
-private:
-    std::vector<std::string> dirs_;
 };
 
 TEST_F(DocsSample, ReadmeSampleRunIsTheProgramsOutput)

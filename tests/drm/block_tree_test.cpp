@@ -16,6 +16,7 @@
 #include "longarith/check.h"
 #include "longarith/longnum.h"
 #include "longarith/mpz_words.h"
+#include "support/fixtures.h"
 
 namespace {
 
@@ -121,23 +122,11 @@ testing::AssertionResult holds_integer(const double* z, int size, const Mpz& v, 
 }
 
 // Saves the globals the block reads and writes, and restores them after.
-class BlockFixture : public testing::Test {
+class BlockFixture : public RadixTest {
 protected:
-    void TearDown() override
-    {
-        g_radix = radix_;
-        g_carry_mode = mode_;
-        drm_k = k_;
-    }
-    static void use_radix(double radix)
-    {
-        g_radix = radix;
-        g_carry_mode = -1;
-    }
+    void TearDown() override { drm_k = k_; }
 
 private:
-    double radix_ = g_radix;
-    int mode_ = g_carry_mode;
     double k_ = drm_k;
 };
 

@@ -18,6 +18,7 @@
 #include "drm/storage.h"
 #include "longarith/longnum.h"
 #include "longarith/mpz_words.h"
+#include "support/fixtures.h"
 
 namespace {
 
@@ -84,26 +85,16 @@ testing::AssertionResult has_value(const double* v, int n, const mpz_t want, int
     return testing::AssertionFailure() << "words" << words.str() << " are " << got.str() << ", want " << w.str();
 }
 
-class SeriesFixture : public testing::Test {
+class SeriesFixture : public RadixTest {
 protected:
     void SetUp() override
     {
-        saved_radix_ = g_radix;
-        saved_mode_ = g_carry_mode;
         saved_k_ = drm_k;
-        g_radix = 100000;
-        g_carry_mode = -1;
+        use_radix(100000);
     }
-    void TearDown() override
-    {
-        g_radix = saved_radix_;
-        g_carry_mode = saved_mode_;
-        drm_k = saved_k_;
-    }
+    void TearDown() override { drm_k = saved_k_; }
 
 private:
-    double saved_radix_ = 0;
-    int saved_mode_ = 0;
     double saved_k_ = 0;
 };
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "support/oracle.h"
+#include "support/fixtures.h"
 #include "support/run_drmpi.h"
 
 namespace {
@@ -68,27 +69,12 @@ int digits_per_word(int b)
 
 // Runs drmpi under a time limit, so that a run that waits for input that
 // never comes fails instead of hanging; removes its directory afterwards.
-class DialogueE2e : public testing::Test {
+class DialogueE2e : public TempDirsTest {
 protected:
-    void TearDown() override
-    {
-        std::error_code ec;
-        for (const std::string& d : dirs_) std::filesystem::remove_all(d, ec);
-    }
     DrmpiRun drmpi(const std::string& answers, const std::string& file_name, const std::string& dir = "")
     {
-        DrmpiRun r = run_drmpi(answers, file_name, dir, "timeout 120");
-        if (dir.empty()) dirs_.push_back(r.dir);
-        return r;
+        return run_drmpi(answers, file_name, dir.empty() ? new_dir() : dir, "timeout 120");
     }
-    std::string new_dir()
-    {
-        dirs_.push_back(make_temp_dir());
-        return dirs_.back();
-    }
-
-private:
-    std::vector<std::string> dirs_;
 };
 
 // Bad or out-of-range answers that the run survives: fallbacks, then digits of Pi.

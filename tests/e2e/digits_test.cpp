@@ -8,12 +8,12 @@
 
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <ostream>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "support/fixtures.h"
 #include "support/oracle.h"
 #include "support/run_drmpi.h"
 
@@ -76,7 +76,8 @@ TEST_P(Digits, EveryDigitIsPi)
     const std::string answers = std::to_string(c.base) + "\n" + std::to_string(c.alphabet) + "\n" +
                                 std::to_string(c.id) + "\n" + std::to_string(c.n) + "\n";
     const std::string name = "RamnDRM" + std::to_string(c.id) + ".txt";
-    const DrmpiRun r = run_drmpi(answers, name);
+    const TempDir dir(TempDir::keep_on_failure);   // for a look when something failed
+    const DrmpiRun r = run_drmpi(answers, name, dir.path());
     ASSERT_EQ(r.status, 0) << r.console;
     ASSERT_TRUE(r.file_exists);
 
@@ -110,7 +111,6 @@ TEST_P(Digits, EveryDigitIsPi)
     EXPECT_EQ(find_line(r.console, "  Total Time="), head[4]) << "the console shows another total line";
 
     EXPECT_TRUE(pi_digits_match(r.file, c.base, c.alphabet ? 10 : 0, c.d, pi_decimal));
-    if (!HasFailure()) std::filesystem::remove_all(r.dir);   // kept for a look when something failed
 }
 
 // {base, alphabet, ID, N, d, FMT size}

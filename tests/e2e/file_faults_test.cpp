@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "support/oracle.h"
+#include "support/fixtures.h"
 #include "support/run_drmpi.h"
 
 namespace {
@@ -84,37 +85,17 @@ private:
 };
 
 // Runs drmpi under a time limit, so that a run that hangs fails instead;
-// removes its directories afterwards.
-class FileFaults : public testing::Test {
+// removes its directories afterwards (also those it could not write to).
+class FileFaults : public TempDirsTest {
 protected:
-    void TearDown() override
-    {
-        std::error_code ec;
-        for (const std::string& d : dirs_) {
-            std::filesystem::permissions(d, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
-            std::filesystem::remove_all(d, ec);
-        }
-    }
     DrmpiRun drmpi(const std::string& answers, const std::string& dir = "", const std::string& limits = "")
     {
-        DrmpiRun r = run_drmpi(answers, "RamnDRM1.txt", dir, limits + " timeout 120");
-        if (dir.empty()) dirs_.push_back(r.dir);
-        return r;
+        return run_drmpi(answers, "RamnDRM1.txt", dir.empty() ? new_dir() : dir, limits + " timeout 120");
     }
     DrmpiRun drmpi(const std::string& answers, ConsoleFault fault, const std::string& dir = "")
     {
-        DrmpiRun r = run_drmpi_console_fault(answers, "RamnDRM1.txt", fault, dir, "timeout 120");
-        if (dir.empty()) dirs_.push_back(r.dir);
-        return r;
+        return run_drmpi_console_fault(answers, "RamnDRM1.txt", fault, dir.empty() ? new_dir() : dir, "timeout 120");
     }
-    std::string new_dir()
-    {
-        dirs_.push_back(make_temp_dir());
-        return dirs_.back();
-    }
-
-private:
-    std::vector<std::string> dirs_;
 };
 
 // The current directory is readable but not writable. Root writes anywhere,

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "support/oracle.h"
+#include "support/fixtures.h"
 #include "support/run_drmpi.h"
 
 namespace {
@@ -108,18 +109,8 @@ std::vector<std::string> new_names(const std::vector<std::string>& names, const 
     return fresh;
 }
 
-class OutputFile : public testing::Test {
+class OutputFile : public TempDirsTest {
 protected:
-    void TearDown() override
-    {
-        std::error_code ec;
-        for (const std::string& d : dirs_) std::filesystem::remove_all(d, ec);
-    }
-    std::string new_dir()
-    {
-        dirs_.push_back(make_temp_dir());
-        return dirs_.back();
-    }
     // A run under a time limit, so that one that hangs fails instead.
     DrmpiRun drmpi(const std::string& answers, const std::string& dir, const std::string& prefix = "")
     {
@@ -133,9 +124,6 @@ protected:
         EXPECT_TRUE(r.file_exists && complete_result(r.file, 10, 5, 1000));
         return name_state(dir + "/RamnDRM1.txt");
     }
-
-private:
-    std::vector<std::string> dirs_;
 };
 
 // Two runs in one directory, both past the creation of their files before

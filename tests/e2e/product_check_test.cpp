@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "support/fixtures.h"
 #include "support/oracle.h"
 #include "support/run_drmpi.h"
 
@@ -29,7 +30,8 @@ TEST_P(ProductChecks, AFaultThatDoesNotComeBackLeavesEveryDigitRight)
 {
     const FaultCase c = GetParam();
     const std::string prefix = *c.faults != 0 ? std::string("DRMPI_FAULTS=") + c.faults : "";
-    const DrmpiRun r = run_drmpi("10\n0\n1\n20000\n", "RamnDRM1.txt", "", prefix, drmpi_faults_exe());
+    const TempDir dir;
+    const DrmpiRun r = run_drmpi("10\n0\n1\n20000\n", "RamnDRM1.txt", dir.path(), prefix, drmpi_faults_exe());
     ASSERT_EQ(r.status, 0) << r.console;
     ASSERT_TRUE(r.file_exists);
     EXPECT_TRUE(pi_digits_match(r.file, 10, 0, 5, 20000));
@@ -45,8 +47,9 @@ TEST(ProductChecksStop, AFaultThatStaysStopsTheRun)
 {
     for (const char* faults : {"always:0", "always:256", "always:4096"}) {
         SCOPED_TRACE(faults);
-        const DrmpiRun r = run_drmpi("10\n0\n1\n20000\n", "RamnDRM1.txt", "", std::string("DRMPI_FAULTS=") + faults,
-                                     drmpi_faults_exe());
+        const TempDir dir;
+        const DrmpiRun r = run_drmpi("10\n0\n1\n20000\n", "RamnDRM1.txt", dir.path(),
+                                     std::string("DRMPI_FAULTS=") + faults, drmpi_faults_exe());
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(last_line(r.console), " ** Error Stop ** Product check failed ");
         EXPECT_FALSE(r.file_exists) << "no file may be left: " << r.file.substr(0, 300);

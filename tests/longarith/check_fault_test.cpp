@@ -14,6 +14,7 @@
 #include "longarith/fmt.h"
 #include "longarith/longnum.h"
 #include "longarith/mpz_words.h"
+#include "support/fixtures.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ protected:
 
 TEST_F(ProductFault, ACorruptedProductIsFormedAgainAndExact)
 {
-    RadixGuard guard(100000.0);
+    RadixScope scope(100000.0);
     std::mt19937_64 rng(1);
     for (int n : {16, 4096}) {   // an exact schoolbook product and a transform product
         SCOPED_TRACE(testing::Message() << "n = " << n);
@@ -70,7 +71,7 @@ TEST_F(ProductFault, ACorruptedProductIsFormedAgainAndExact)
 
 TEST_F(ProductFault, AFaultThatStaysIsReported)
 {
-    RadixGuard guard(100000.0);
+    RadixScope scope(100000.0);
     std::mt19937_64 rng(2);
     for (int n : {16, 4096}) {
         SCOPED_TRACE(testing::Message() << "n = " << n);
@@ -105,7 +106,7 @@ Block block(int formula_index, int fmt_size, double k0)
 // as without the fault.
 TEST_F(ProductFault, ABlockMendsAFaultThatDoesNotComeBack)
 {
-    RadixGuard guard(100000.0);
+    RadixScope scope(100000.0);
     const int fmt_size = 4096;
     const std::vector<double> clean = block(0, fmt_size, 301).words;
     // A wrong exact product also fails the transform products above it, each
@@ -134,7 +135,7 @@ TEST_F(ProductFault, ABlockMendsAFaultThatDoesNotComeBack)
 
 TEST_F(ProductFault, ABlockReportsAFaultThatStays)
 {
-    RadixGuard guard(100000.0);
+    RadixScope scope(100000.0);
     for (int min_len : {16, 256}) {
         SCOPED_TRACE(testing::Message() << "every product of at least " << min_len << " words");
         SetUp();

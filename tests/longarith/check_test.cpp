@@ -12,6 +12,7 @@
 #include "longarith/fmt.h"
 #include "longarith/longnum.h"
 #include "longarith/mpz_words.h"
+#include "support/fixtures.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ TEST(CheckResidue, EqualsTheValueModuloThePrime)
 {
     std::mt19937_64 rng(99);
     for (double radix : {100000.0, 456976.0, 177147.0, 19683.0, 238328.0, 262144.0}) {
-        RadixGuard guard(radix);
+        RadixScope scope(radix);
         for (int n : {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 32, 40, 63, 64, 65, 72, 100, 127, 128, 129, 200, 1000, 1024,
                       4096, 4099, 65536 + 5}) {
             SCOPED_TRACE(testing::Message() << "R = " << radix << ", n = " << n);
@@ -78,7 +79,7 @@ TEST(CheckModular, MatchesGmp)
 // a small error, and counted as formed again.
 TEST(CheckRedo, ExtremeProductsAreFormedAgainAndExact)
 {
-    RadixGuard guard(456976.0);
+    RadixScope scope(456976.0);
     for (int n : {1 << 14, 1 << 15, 1 << 16}) {
         SCOPED_TRACE(testing::Message() << "n = " << n);
         for (double sign : {1.0, -1.0}) {
@@ -100,7 +101,7 @@ TEST(CheckRedo, ExtremeProductsAreFormedAgainAndExact)
 
 TEST(CheckRedo, OrdinaryProductsAreCheckedOnce)
 {
-    RadixGuard guard(100000.0);
+    RadixScope scope(100000.0);
     std::mt19937_64 rng(17);
     for (int n : {8, 32, 64, 1024, 1 << 14}) {
         const std::vector<double> a = random_balanced(rng, n, 100000.0), b = random_balanced(rng, n, 100000.0);
@@ -117,7 +118,7 @@ TEST(CheckRedo, OrdinaryProductsAreCheckedOnce)
 TEST(CheckRedo, KeptSpectrumSurvivesAProductFormedAgain)
 {
     const double radix = 456976.0;
-    RadixGuard guard(radix);
+    RadixScope scope(radix);
     const int n = 1 << 15;
     std::mt19937_64 rng(3);
     std::vector<double> q(n, 228488), p(n, 228488), out(2 * n);

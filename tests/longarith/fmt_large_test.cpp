@@ -13,15 +13,17 @@
 #include "longarith/fmt.h"
 #include "longarith/longnum.h"
 #include "longarith/mpz_words.h"
+#include "support/fixtures.h"
 
 namespace {
 
 constexpr int kN = 1 << 18;
 constexpr double kRadix = 456976.0;
 
-class FmtLargest : public testing::Test {
+class FmtLargest : public RadixTest {
 protected:
-    RadixGuard radix_{kRadix};
+    void SetUp() override { use_radix(kRadix); }
+
     std::mt19937_64 rng_{262144};
 };
 

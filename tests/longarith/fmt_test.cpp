@@ -17,6 +17,7 @@
 #include "longarith/fmt.h"
 #include "longarith/longnum.h"
 #include "longarith/mpz_words.h"
+#include "support/fixtures.h"
 
 namespace {
 
@@ -24,25 +25,6 @@ namespace {
 constexpr double kRadices[] = {456976.0, 100000.0, 177147.0, 238328.0, 19683.0};
 constexpr double kLargestRadix = 456976.0;
 constexpr int kLargestDefaultLog = 17;   // 2^18 is in fmt_large_test
-
-// Saves the radix globals before each test and restores them after it.
-class RadixFixture : public testing::Test {
-protected:
-    void TearDown() override
-    {
-        g_radix = saved_radix_;
-        g_carry_mode = saved_mode_;
-    }
-    static void use_radix(double radix, int carry_mode = -1)
-    {
-        g_radix = radix;
-        g_carry_mode = carry_mode;
-    }
-
-private:
-    double saved_radix_ = g_radix;
-    int saved_mode_ = g_carry_mode;
-};
 
 struct Product {
     std::vector<double> out;
@@ -98,7 +80,7 @@ std::vector<double> alternating_words(int n, double w)
 
 // ---------------------------------------------------------------- worked cases
 
-using FmtWorked = RadixFixture;
+using FmtWorked = RadixTest;
 
 TEST_F(FmtWorked, TwoWordProduct)
 {
@@ -134,7 +116,7 @@ TEST_F(FmtWorked, OneTimesOneIsStrippedToExponentOne)
 
 // ------------------------------------------------- random products against GMP
 
-class FmtRandom : public RadixFixture, public testing::WithParamInterface<double> {};
+class FmtRandom : public RadixTestWithParam<double> {};
 
 TEST_P(FmtRandom, ExactNormalizedProductAtEveryLength)
 {
@@ -206,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(Radices, FmtRandom, testing::ValuesIn(kRadices),
                          });
 
 // In the non-negative carry mode the product comes out with words in [0, R-1].
-using FmtNonNegative = RadixFixture;
+using FmtNonNegative = RadixTest;
 
 TEST_F(FmtNonNegative, NonNegativeWordsGiveNonNegativeProduct)
 {
@@ -233,7 +215,7 @@ TEST_F(FmtNonNegative, NonNegativeWordsGiveNonNegativeProduct)
 
 // ------------------------------------------------------------- rounding error
 
-using FmtRoundingError = RadixFixture;
+using FmtRoundingError = RadixTest;
 
 double random_error(std::mt19937_64& rng, int n, double radix, int products)
 {
@@ -320,7 +302,7 @@ TEST_F(FmtRoundingError, WrongProductsNeverReportLessThanHalf)
 
 // ---------------------------------------------------------------- ln_mul
 
-using LnMul = RadixFixture;
+using LnMul = RadixTest;
 
 // Value of a LongNum of n words as words_value(z + 1) * R^shift, shift = e - n.
 struct Scaled {
@@ -433,7 +415,7 @@ TEST_F(LnMul, SquaringAndZero)
 
 // A spectrum inverted without a product is the vector times 1: the words come
 // back in the lower half, the upper half is zero.
-using FmtTransforms = RadixFixture;
+using FmtTransforms = RadixTest;
 
 TEST_F(FmtTransforms, InverseOfAForwardTransformGivesBackTheWords)
 {
@@ -493,7 +475,7 @@ TEST_F(FmtTransforms, PointwiseSumIsTheSumOfTheProducts)
 // Operands of any two lengths: the product has la + lb words and is exact.
 // The pairs cross the schoolbook limit, the transform lengths, and operands
 // longer than the transform (a product of 100 and 3 words uses length 64).
-using FmtOperands = RadixFixture;
+using FmtOperands = RadixTest;
 
 TEST_F(FmtOperands, ProductsOfAnyTwoLengthsAreExact)
 {

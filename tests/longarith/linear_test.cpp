@@ -14,6 +14,7 @@
 #include "longarith/linear.h"
 #include "longarith/longnum.h"
 #include "longarith/mpz_words.h"
+#include "support/fixtures.h"
 
 namespace {
 
@@ -76,20 +77,9 @@ std::string show(const double* z, int n)
 // Exponent | words, as the worked cases write them.
 using Num = std::vector<double>;
 
-class LinearFixture : public testing::Test {
+class LinearFixture : public RadixTest {
 protected:
-    void SetUp() override
-    {
-        saved_radix_ = g_radix;
-        saved_mode_ = g_carry_mode;
-        g_radix = 100000;
-        g_carry_mode = -1;
-    }
-    void TearDown() override
-    {
-        g_radix = saved_radix_;
-        g_carry_mode = saved_mode_;
-    }
+    void SetUp() override { use_radix(100000); }
 
     // A destination of n + 2 doubles: garbage in z[0..n], the guard in z[n+1].
     static Num destination(int n)
@@ -103,10 +93,6 @@ protected:
         x.push_back(kInGuard);
         return x;
     }
-
-private:
-    double saved_radix_ = 0;
-    int saved_mode_ = 0;
 };
 
 // z is want followed by its guard, untouched.
@@ -390,19 +376,9 @@ TEST_F(NonNegativeMode, KeepsLowerWordsNonNegative)
 constexpr int kCasesPerRadix = 300;
 constexpr int kMaxWords = 40;
 
-class LinearRandom : public testing::TestWithParam<int> {
+class LinearRandom : public RadixTestWithParam<int> {
 protected:
-    void SetUp() override
-    {
-        saved_radix_ = g_radix;
-        saved_mode_ = g_carry_mode;
-        g_carry_mode = GetParam();
-    }
-    void TearDown() override
-    {
-        g_radix = saved_radix_;
-        g_carry_mode = saved_mode_;
-    }
+    void SetUp() override { g_carry_mode = GetParam(); }
 
     bool balanced() const { return GetParam() < 0; }
 
@@ -473,10 +449,6 @@ protected:
 
     int64_t r_ = 0;
     std::mt19937_64 rng_;
-
-private:
-    double saved_radix_ = 0;
-    int saved_mode_ = 0;
 };
 
 std::string mode_name(const testing::TestParamInfo<int>& info) { return info.param < 0 ? "Balanced" : "NonNegative"; }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "longarith/longnum.h"
+#include "support/fixtures.h"
 
 namespace {
 
@@ -19,29 +20,14 @@ constexpr int kNonNegative = 1;
 
 // Every test that normalizes sets the radix and the carry mode; both are
 // globals that the rest of the program reads, so they are put back afterwards.
-class LongNumRadix : public testing::Test {
+class LongNumRadix : public RadixTest {
 protected:
-    void SetUp() override
-    {
-        saved_radix_ = g_radix;
-        saved_mode_ = g_carry_mode;
-    }
-    void TearDown() override
-    {
-        g_radix = saved_radix_;
-        g_carry_mode = saved_mode_;
-    }
     static std::vector<double> normalized(std::vector<double> v, double radix, int mode)
     {
-        g_radix = radix;
-        g_carry_mode = mode;
+        use_radix(radix, mode);
         ln_normalize(v.data(), static_cast<int>(v.size()));
         return v;
     }
-
-private:
-    double saved_radix_ = 0;
-    int saved_mode_ = 0;
 };
 
 std::string show(const std::vector<double>& v)

@@ -1,5 +1,5 @@
 // Test helpers shared by the multiplication and block tests: word vectors as
-// GMP integers, random balanced words, and a guard for the radix globals.
+// GMP integers and random balanced words.
 #pragma once
 
 #include <gmp.h>
@@ -38,27 +38,6 @@ public:
     friend bool operator==(const Mpz& a, const Mpz& b) { return mpz_cmp(a.v, b.v) == 0; }
 
     mpz_t v;
-};
-
-// Sets g_radix and g_carry_mode for the life of the object, then restores them.
-class RadixGuard {
-public:
-    RadixGuard(double radix, int carry_mode = -1) : radix_(g_radix), mode_(g_carry_mode)
-    {
-        g_radix = radix;
-        g_carry_mode = carry_mode;
-    }
-    ~RadixGuard()
-    {
-        g_radix = radix_;
-        g_carry_mode = mode_;
-    }
-    RadixGuard(const RadixGuard&) = delete;
-    RadixGuard& operator=(const RadixGuard&) = delete;
-
-private:
-    double radix_;
-    int mode_;
 };
 
 namespace mpz_words_detail {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <memory>
 #include <ostream>
 #include <random>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "longarith/longnum.h"
 #include "longarith/newton.h"
 #include "newton_oracle.h"
+#include "support/fixtures.h"
 
 namespace {
 
@@ -28,19 +28,15 @@ struct Shape {
 
 void PrintTo(const Shape& s, std::ostream* os) { *os << "R = " << static_cast<long>(s.radix) << ", n = " << s.n; }
 
-class NewtonLong : public testing::TestWithParam<Shape> {
+class NewtonLong : public RadixTestWithParam<Shape> {
 protected:
     void SetUp() override
     {
-        scope_ = std::make_unique<RadixScope>(GetParam().radix);
+        use_radix(GetParam().radix);
         t_.assign(4 * GetParam().n + 8, 0.0);
     }
-    void TearDown() override { scope_.reset(); }
 
     std::vector<double> t_;
-
-private:
-    std::unique_ptr<RadixScope> scope_;
 };
 
 TEST_P(NewtonLong, ReciprocalAndQuotient)

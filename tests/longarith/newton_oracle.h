@@ -18,27 +18,6 @@
 
 namespace newton_check {
 
-// Sets the radix and the balanced carry mode for one test; restores both after.
-class RadixScope {
-public:
-    explicit RadixScope(double radix) : saved_radix_(g_radix), saved_mode_(g_carry_mode)
-    {
-        g_radix = radix;
-        g_carry_mode = -1;
-    }
-    ~RadixScope()
-    {
-        g_radix = saved_radix_;
-        g_carry_mode = saved_mode_;
-    }
-    RadixScope(const RadixScope&) = delete;
-    RadixScope& operator=(const RadixScope&) = delete;
-
-private:
-    double saved_radix_;
-    int saved_mode_;
-};
-
 // Working precision in bits that holds a long number of n words exactly, with
 // room for the quotients and roots compared against it.
 inline mpfr_prec_t precision_for(int n, double radix)

@@ -11,7 +11,6 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
-#include <memory>
 #include <ostream>
 #include <random>
 #include <string>
@@ -20,6 +19,7 @@
 #include "longarith/longnum.h"
 #include "longarith/newton.h"
 #include "newton_oracle.h"
+#include "support/fixtures.h"
 
 namespace {
 
@@ -184,10 +184,9 @@ struct Shape {
 
 void PrintTo(const Shape& s, std::ostream* os) { *os << "R = " << static_cast<long>(s.radix) << ", n = " << s.n; }
 
-class NewtonAtLength : public testing::TestWithParam<Shape> {
+class NewtonAtLength : public RadixTestWithParam<Shape> {
 protected:
-    void SetUp() override { scope_ = std::make_unique<RadixScope>(GetParam().radix); }
-    void TearDown() override { scope_.reset(); }
+    void SetUp() override { use_radix(GetParam().radix); }
 
     // Random operands per test: many at short lengths, a few at long ones.
     int trials() const { return GetParam().n <= 64 ? 40 : GetParam().n <= 512 ? 8 : 3; }
@@ -216,9 +215,6 @@ protected:
         mpfr_clears(xv, yv, want, static_cast<mpfr_ptr>(nullptr));
         return units;
     }
-
-private:
-    std::unique_ptr<RadixScope> scope_;
 };
 
 TEST_P(NewtonAtLength, ReciprocalOfRandomDivisors)

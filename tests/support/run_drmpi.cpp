@@ -16,13 +16,7 @@
 #include <sstream>
 #include <thread>
 
-std::string make_temp_dir()
-{
-    const char* base = std::getenv("TMPDIR");
-    std::string templ = std::string(base != nullptr && *base != 0 ? base : "/tmp") + "/drmpi_test_XXXXXX";
-    if (mkdtemp(templ.data()) == nullptr) return "";
-    return templ;
-}
+#include "support/fixtures.h"
 
 std::string read_file(const std::string& path)
 {

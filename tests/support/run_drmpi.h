@@ -14,9 +14,6 @@ struct DrmpiRun {
     std::string file;       // the output file, when file_name was given and exists
 };
 
-// A new empty directory under the system's temporary directory.
-std::string make_temp_dir();
-
 // The drmpi executable under test.
 std::string drmpi_exe();
 
@@ -24,10 +21,11 @@ std::string drmpi_exe();
 // ("once:N" or "always:N") makes it corrupt products of at least N words.
 std::string drmpi_faults_exe();
 
-// Feeds answers to drmpi's standard input in dir (a fresh one when empty) and
-// reads back its console and the output file file_name (e.g. "RamnDRM1.txt").
-// shell_prefix is put in front of the command (e.g. "ulimit -f 10;"). exe, when
-// given, is run instead of drmpi_exe() (a copy that another user may run).
+// Feeds answers to drmpi's standard input in dir (when empty, a fresh one from
+// make_temp_dir that the caller removes) and reads back its console and the
+// output file file_name (e.g. "RamnDRM1.txt"). shell_prefix is put in front of
+// the command (e.g. "ulimit -f 10;"). exe, when given, is run instead of
+// drmpi_exe() (a copy that another user may run).
 DrmpiRun run_drmpi(const std::string& answers, const std::string& file_name, std::string dir = "",
                    const std::string& shell_prefix = "", const std::string& exe = "");
 
