@@ -19,6 +19,7 @@
 #include "longarith/longnum.h"
 #include "support/fixtures.h"
 #include "support/run_drmpi.h"
+#include "support/text.h"
 
 namespace {
 
@@ -51,19 +52,6 @@ std::string file_header(int id, long long pi_decimal, long long fmt, int base, i
                         const std::string& title = kTitle)
 {
     return " ** Pi Computation by " + title + " ** \n" + header_lines_2_3(id, pi_decimal, fmt, base, d);
-}
-
-// Answers as one line of text, for test names.
-std::string escaped(const std::string& s)
-{
-    std::string t;
-    for (char ch : s) t += ch == '\n' ? "\\n" : ch == '\t' ? "\\t" : ch == '\r' ? "\\r" : std::string(1, ch);
-    return t;
-}
-
-bool ends_with(const std::string& s, const std::string& tail)
-{
-    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // Digits per word, from the table of bases (not from the logarithm).

@@ -15,19 +15,9 @@
 #include "longarith/longnum.h"
 #include "support/fixtures.h"
 #include "support/oracle.h"
+#include "support/text.h"
 
 namespace {
-
-int digits_per_word(int b)
-{
-    int d = 0;
-    long r = 1;
-    while (r * b <= 501187) {   // 10^5.7
-        r *= b;
-        ++d;
-    }
-    return d;
-}
 
 long power(long b, int d)
 {

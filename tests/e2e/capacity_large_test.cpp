@@ -12,6 +12,7 @@
 #include "support/fixtures.h"
 #include "support/oracle.h"
 #include "support/run_drmpi.h"
+#include "support/text.h"
 
 namespace {
 
@@ -33,14 +34,6 @@ std::string case_name(const testing::TestParamInfo<CapacityCase>& info)
     char name[64];
     std::snprintf(name, sizeof name, "Base%d_Id%d_N%d", info.param.base, info.param.id, info.param.n);
     return name;
-}
-
-std::string find_line(const std::string& text, const std::string& start)
-{
-    const size_t at = text.find(start);
-    if (at == std::string::npos) return "";
-    const size_t end = text.find('\n', at);
-    return text.substr(at, end == std::string::npos ? std::string::npos : end - at);
 }
 
 class Capacity : public testing::TestWithParam<CapacityCase> {};

@@ -15,6 +15,7 @@
 #include "support/oracle.h"
 #include "support/fixtures.h"
 #include "support/run_drmpi.h"
+#include "support/text.h"
 
 namespace {
 
@@ -33,38 +34,6 @@ std::string header(bool file, int id, int pi_decimal, int fmt, int base, int d)
     return std::string(" ** Pi Computation by DRM with Ramanujan ") + (file ? "** " : "") + "\n  ID=" +
            std::to_string(id) + ",  Pi Decimal=" + std::to_string(pi_decimal) + ",  FMT Size=" + std::to_string(fmt) +
            "\n  Base=" + std::to_string(base) + ",  Digit-Number of a Elements=" + std::to_string(d) + " \n";
-}
-
-std::vector<std::string> split_lines(const std::string& s)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(s);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-// Answers as one line of text, for test names.
-std::string escaped(const std::string& s)
-{
-    std::string t;
-    for (char ch : s) t += ch == '\n' ? "\\n" : ch == '\t' ? "\\t" : ch == '\r' ? "\\r" : std::string(1, ch);
-    return t;
-}
-
-bool ends_with(const std::string& s, const std::string& tail)
-{
-    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-int digits_per_word(int b)
-{
-    int d = 0;
-    long r = 1;
-    while (r * b <= 501187) {   // 10^5.7
-        r *= b;
-        ++d;
-    }
-    return d;
 }
 
 // Runs drmpi under a time limit, so that a run that waits for input that

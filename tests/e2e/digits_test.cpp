@@ -16,6 +16,7 @@
 #include "support/fixtures.h"
 #include "support/oracle.h"
 #include "support/run_drmpi.h"
+#include "support/text.h"
 
 namespace {
 
@@ -56,14 +57,6 @@ std::vector<std::string> first_lines(const std::string& text, int count)
         at = end + 1;
     }
     return lines;
-}
-
-std::string find_line(const std::string& text, const std::string& start)
-{
-    const size_t at = text.find(start);
-    if (at == std::string::npos) return "";
-    const size_t end = text.find('\n', at);
-    return text.substr(at, end == std::string::npos ? std::string::npos : end - at);
 }
 
 class Digits : public testing::TestWithParam<DigitsCase> {};

@@ -22,6 +22,7 @@
 #include "support/oracle.h"
 #include "support/fixtures.h"
 #include "support/run_drmpi.h"
+#include "support/text.h"
 
 namespace {
 
@@ -36,20 +37,6 @@ const std::regex kTotalLine(R"(  Total Time= \d+\.\d{6} \(s\)  Rounding Error= \
 
 // The unprivileged user of the read-only directory runs (nobody on Debian).
 const std::string kAsNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups";
-
-std::vector<std::string> split_lines(const std::string& s)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(s);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-std::string last_line(const std::string& console)
-{
-    const std::vector<std::string> lines = split_lines(console);
-    return lines.empty() ? "" : lines.back();
-}
 
 // The four header lines of a base-10 run of ID 1 as the file has them.
 std::string file_header(int pi_decimal, int fmt)

@@ -22,25 +22,12 @@
 #include "support/oracle.h"
 #include "support/fixtures.h"
 #include "support/run_drmpi.h"
+#include "support/text.h"
 
 namespace {
 
 const std::regex kTotalLine(R"(  Total Time= \d+\.\d{6} \(s\)  Rounding Error= \d\.\d{6}e[-+]\d{2,3} )");
 const std::vector<std::string> kRunFiles = {"RamnDRM1.txt", "answers.in", "console.err", "console.out"};
-
-std::vector<std::string> split_lines(const std::string& s)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(s);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-std::string last_line(const std::string& console)
-{
-    const std::vector<std::string> lines = split_lines(console);
-    return lines.empty() ? "" : lines.back();
-}
 
 // A complete output file of a run of ID 1 with the "0 start" alphabet: the
 // five header lines, then every digit, each one Pi's (by MPFR).
