@@ -80,8 +80,8 @@ run_once() {
   elapsed=$((end - start))
 }
 
-# Seconds with three decimals from microseconds.
-sec() { printf '%d.%03d' $(($1 / 1000000)) $(($1 % 1000000 / 1000)); }
+# Seconds with four decimals (a tenth of a millisecond) from microseconds.
+sec() { printf '%d.%04d' $(($1 / 1000000)) $(($1 % 1000000 / 100)); }
 # a / b with two decimals.
 ratio() { echo "scale=2; $1 / $2" | bc | sed 's/^\./0./'; }
 median() { sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
