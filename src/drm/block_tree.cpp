@@ -61,15 +61,15 @@ static double merge_pair(int n, int i, int pos)
     fmt_last_use(&pr);
     fmt_last_use(&ql);
     const double e_t = fmt_mul_add_verified_later(&pl, &tr, &qr, &tl, scratch);
-    place_run(scratch, tl.len + qr.len > pl.len + tr.len ? tl.len + qr.len : pl.len + tr.len, blk_t + pos, n);
+    place_run(scratch, fmt_product_words(&pl, &tr, &qr, &tl), blk_t + pos, n);
     fmt_release(&tl);
     fmt_release(&tr);
     const double e_p = fmt_mul_add_verified_later(&pl, &pr, nullptr, nullptr, scratch);
-    place_run(scratch, pl.len + pr.len, blk_p + pos, n);
+    place_run(scratch, fmt_product_words(&pl, &pr, nullptr, nullptr), blk_p + pos, n);
     fmt_release(&pl);
     fmt_release(&pr);
     const double e_q = fmt_mul_add_verified_later(&ql, &qr, nullptr, nullptr, scratch);
-    place_run(scratch, ql.len + qr.len, blk_q + pos, n);
+    place_run(scratch, fmt_product_words(&ql, &qr, nullptr, nullptr), blk_q + pos, n);
     fmt_release(&ql);
     fmt_release(&qr);
     res_t[i] = want_t;

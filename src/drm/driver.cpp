@@ -43,26 +43,14 @@ static int drm_term_count(int p, double convergence, int steps, int block_terms)
 // The significant words of an integer held as a stripped LongNum: its exponent.
 static int integer_words(const LongNum* z) { return static_cast<int>(z[0]); }
 
-// z = the count words at v read as a LongNum with the given exponent,
-// stripped and cut to p words.
-static void drm_take(const double* v, int count, double exponent, LongNum* z, int p)
-{
-    int lead = 0;
-    while (lead < count && v[lead] == 0) ++lead;
-    const int keep = imin2(p, count - lead);
-    z[0] = exponent - lead;
-    words_copy(v + lead, z + 1, keep);
-    words_fill(0, z + 1 + keep, p - keep);
-}
-
 static double drm_fold(int p, bool first)
 {
     LongNum* N = tail;
     LongNum* D = acc_sum;
     if (first) {
         // The last block alone: N / D = T / Q.
-        drm_take(blk_t + 1, integer_words(blk_t), blk_t[0], N, p);
-        drm_take(blk_q + 1, integer_words(blk_q), blk_q[0], D, p);
+        ln_from_words(blk_t + 1, integer_words(blk_t), blk_t[0], N, p);
+        ln_from_words(blk_q + 1, integer_words(blk_q), blk_q[0], D, p);
         return 0;
     }
     // P N must be added at the scale of T D: as integers, T D has the units
@@ -77,25 +65,21 @@ static double drm_fold(int p, bool first)
     fmt_operand(&d_op, D + 1, p);
     fmt_last_use(&t_op);
     fmt_last_use(&q_op);
-    double err;
-    int count;
-    if (n_words >= 1) {
-        fmt_operand(&n_op, N + 1, n_words);
-        err = fmt_mul_add(&t_op, &d_op, &p_op, &n_op, scratch);
-        count = t_op.len + p > p_op.len + n_words ? t_op.len + p : p_op.len + n_words;
-        fmt_release(&n_op);
-    } else {
-        err = fmt_mul(&t_op, &d_op, scratch);
-        count = t_op.len + p;
-    }
+    // With no word of N at that scale, the sum is T D alone.
+    FmtOperand* pn = n_words >= 1 ? &p_op : nullptr;
+    FmtOperand* nn = n_words >= 1 ? &n_op : nullptr;
+    if (nn != nullptr) fmt_operand(nn, N + 1, n_words);
+    double err = fmt_mul_add(&t_op, &d_op, pn, nn, scratch);
+    int count = fmt_product_words(&t_op, &d_op, pn, nn);
+    if (nn != nullptr) fmt_release(nn);
     fmt_release(&t_op);
     fmt_release(&p_op);
-    drm_take(scratch, count, count + D[0] - p, N, p);
+    ln_from_words(scratch, count, count + D[0] - p, N, p);
     err = dmax2(err, fmt_mul(&q_op, &d_op, scratch));
+    count = fmt_product_words(&q_op, &d_op, nullptr, nullptr);
     fmt_release(&q_op);
     fmt_release(&d_op);
-    count = q_op.len + p;
-    drm_take(scratch, count, count + D[0] - p, D, p);
+    ln_from_words(scratch, count, count + D[0] - p, D, p);
     return err;
 }
 

@@ -211,14 +211,21 @@ void fmt_release(FmtOperand* op)
     op->m = 0;
 }
 
+int fmt_product_words(const FmtOperand* a, const FmtOperand* b, const FmtOperand* c, const FmtOperand* d)
+{
+    const int ab = a->len + b->len;
+    if (c == nullptr) return ab;
+    const int cd = c->len + d->len;
+    return ab > cd ? ab : cd;
+}
+
 // The product's length and whether it is short enough to form exactly; then
 // formed, and checked unless it is exact and its caller checks it later.
 static double product(FmtOperand* a, FmtOperand* b, FmtOperand* c, FmtOperand* d, double* out, bool exact_later)
 {
-    int count = a->len + b->len;
+    const int count = fmt_product_words(a, b, c, d);
     int longest = a->len > b->len ? a->len : b->len;
     if (c != nullptr) {
-        if (c->len + d->len > count) count = c->len + d->len;
         if (c->len > longest) longest = c->len;
         if (d->len > longest) longest = d->len;
     }
@@ -252,11 +259,7 @@ double fmt_convolve(const double* a, const double* b, double* out, int n)
 {
     FmtOperand x, y;
     fmt_operand(&x, a, n);
-    if (b == a) {
-        y = x;
-    } else {
-        fmt_operand(&y, b, n);
-    }
+    if (b != a) fmt_operand(&y, b, n);
     const double err = fmt_mul(&x, b == a ? &x : &y, out);
     fmt_release(&x);
     if (b != a) fmt_release(&y);
@@ -279,13 +282,7 @@ double ln_mul_cut(const LongNum* x, int nx, const LongNum* y, int ny, LongNum* o
     fmt_release(&a);
     if (!square) fmt_release(&b);
     // The product's nx + ny words have the exponent x[0] + y[0].
-    const int count = nx + ny;
-    int lead = 0;
-    while (lead < count && whole[lead] == 0) ++lead;
-    const int keep = imin2(n, count - lead);
-    out[0] = x[0] + y[0] - lead;
-    words_copy(whole + lead, out + 1, keep);
-    words_fill(0, out + 1 + keep, n - keep);
+    ln_from_words(whole, nx + ny, x[0] + y[0], out, n);
     give_slot(buffer);
     return err;
 }

@@ -58,8 +58,12 @@ void fmt_last_use(FmtOperand* op);
 // overlaps no operand. Returns the rounding error.
 double fmt_mul(FmtOperand* a, FmtOperand* b, double* out);
 
-// out[0..count - 1] = a * b + c * d, count = max(a.len + b.len, c.len + d.len),
-// as fmt_mul.
+// The words of the product a * b + c * d (of a * b when c and d are null):
+// max(a.len + b.len, c.len + d.len).
+int fmt_product_words(const FmtOperand* a, const FmtOperand* b, const FmtOperand* c, const FmtOperand* d);
+
+// out[0..count - 1] = a * b + c * d, count = fmt_product_words(a, b, c, d),
+// as fmt_mul; c and d may both be null (a * b alone).
 double fmt_mul_add(FmtOperand* a, FmtOperand* b, FmtOperand* c, FmtOperand* d, double* out);
 
 // The same (a * b alone when c and d are null), except that a product formed

@@ -216,6 +216,16 @@ void ln_strip(LongNum* z, int n)
     z[0] -= k;
 }
 
+void ln_from_words(const double* v, int count, double exponent, LongNum* z, int n)
+{
+    int lead = 0;
+    while (lead < count && v[lead] == 0) ++lead;
+    const int keep = imin2(n, count - lead);
+    z[0] = exponent - lead;
+    words_copy(v + lead, z + 1, keep);
+    words_fill(0, z + 1 + keep, n - keep);
+}
+
 void ln_from_integer_words(LongNum* z, int n)
 {
     z[0] = n;

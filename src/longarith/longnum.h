@@ -26,6 +26,11 @@ void ln_strip(LongNum* z, int n);
 // z[1..n] hold an integer whose units word is z[n]: sets the exponent to n and strips.
 void ln_from_integer_words(LongNum* z, int n);
 
+// z = the count words at v, the first of them of weight R^(exponent - 1),
+// without their leading zero words and cut to n words (zero-filled when
+// fewer). v is only read and does not overlap z.
+void ln_from_words(const double* v, int count, double exponent, LongNum* z, int n);
+
 // z = a: exponent 1, top word a (stored whole, even when a >= R), the rest zero.
 void ln_set_int(int a, LongNum* z, int n);
 
