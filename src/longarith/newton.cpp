@@ -9,10 +9,7 @@
 // Each operation computes its result with about half the words first, then
 // takes one Newton step that doubles them; only the step at full length works
 // at full length, and each product of a step is cut to the words that count.
-// A step squares the relative error: n words carry a relative precision of
-// R^-(n-1) (the top word may be 1), so a step to n words starts from
-// half_words(n), a word more than half, which also absorbs what the cut
-// products lose. The recursion ends at three words from a long double.
+// The recursion ends at three words from a long double.
 
 // The words a step needs to start from to deliver n words. A step squares
 // the relative error; n words carry a relative precision of R^-(n-1) (the
