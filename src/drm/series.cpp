@@ -112,12 +112,21 @@ static bool leaf_value(double x, const LinearFactor* factors, int count, __int12
     return true;
 }
 
+// The product of the factors at x scaled into the words factor by factor, for
+// values past 128 bits.
+static void leaf_by_scaling(double* out, double x, const LinearFactor* factors, int len, int count)
+{
+    words_fill(0, out, len);
+    out[len - 1] = 1;
+    for (int i = 0; i < count; ++i) words_scale(out, factors[i].m * x + factors[i].c, len);
+}
+
 // One leaf polynomial into out; returns its residue.
 static double leaf_poly(double* out, double x, const LinearFactor* factors, int len, int count)
 {
     __int128 v;
     if (leaf_value(x, factors, count, &v)) return leaf_from_integer(v, out, len);
-    drm_leaf_poly(out, x, factors, len, count);
+    leaf_by_scaling(out, x, factors, len, count);
     return check_residue(out, len);
 }
 
@@ -128,11 +137,9 @@ void drm_leaf_poly(double* out, double x, const LinearFactor* factors, int len, 
     __int128 v;
     if (leaf_value(x, factors, count, &v)) {
         leaf_from_integer(v, out, len);
-        return;
+    } else {
+        leaf_by_scaling(out, x, factors, len, count);
     }
-    words_fill(0, out, len);
-    out[len - 1] = 1;
-    for (int i = 0; i < count; ++i) words_scale(out, factors[i].m * x + factors[i].c, len);
 }
 
 void drm_leaves(int formula_index, int terms)
