@@ -92,16 +92,16 @@ bool out_file_commit()
     // Every byte written and the file closed without an error before the
     // rename. (No wait for the disk: a system crash is the file system's to
     // answer for, as with any program's output; waiting would cost a short
-    // run a third of its time.)
+    // run a sixth of its time.)
     bool ok = std::fflush(f) == 0 && std::ferror(f) == 0;
     ok = std::fclose(f) == 0 && ok;
 
     sigset_t old;
     out_file_block_signals(&old);
     ok = ok && g_out_temp_live && std::rename(g_out_temp_name, g_out_name) == 0;
-    if (!ok && g_out_temp_live) unlink(g_out_temp_name);
-    g_out_temp_live = 0;
+    if (ok) g_out_temp_live = 0;   // the name is the real file's now
     out_file_restore_signals(&old);
+    if (!ok) out_file_remove_temp();
     return ok;
 }
 
